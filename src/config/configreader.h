@@ -1,0 +1,34 @@
+#pragma once
+
+#include "configmodel.h"
+
+// What reading one configuration file gave.
+struct ConfigReadResult
+{
+    enum Status {
+        Loaded,     // the model is complete
+        Missing,    // no file at the path; the model is untouched
+        Unreadable, // the file exists but cannot be opened or read; the model is untouched
+        Refused     // out of date and set aside (or not, see renamedTo); no profiles
+    };
+    Status status = Missing;
+    int version = 0;      // the version found in the file, 0 when none
+    bool outdated = false; // version != CONFIG_VERSION; with Loaded the content was dropped
+    QString renamedTo;    // Refused: the path the file now has; empty when renaming failed
+};
+
+// Reads the configuration file at `path` into `sections` and `profiles`. With
+// renameIfOutdated, a file of another version is renamed aside (never over an existing
+// file) and refused; without it, its content is dropped and every section gets its
+// "Default" entry.
+ConfigReadResult ReadConfig(const QString &path, bool renameIfOutdated,
+                            QList<ConfigSection> &sections, QList<LaunchProfile> &profiles);
+
+// Reads a stored profile value into `profile`, whose selections are expected to be four
+// zeros and whose arguments are expected to be empty.
+void ReadProfileArguments(const QString &value, const QList<ConfigSection> &sections,
+                          LaunchProfile &profile);
+
+// The first free name for setting aside an out-of-date file: "Launcher.<version>.ini",
+// else "Launcher.<version>.1.ini", "Launcher.<version>.2.ini", ...
+QString OutdatedConfigPath(const QString &configPath, int version);
