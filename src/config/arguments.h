@@ -3,7 +3,9 @@
 #include "configmodel.h"
 
 // The argument string in which a profile is stored: for each option section its header,
-// a space, the index and a space, then the free text trimmed at both ends.
+// a space, the index and a space, then the free text trimmed at both ends (Unicode
+// whitespace). A missing selection counts as 0; a section missing from `sections` adds
+// nothing.
 QString ComposeArguments(const QList<ConfigSection> &sections, const QList<int> &selections,
                          const QString &freeText);
 

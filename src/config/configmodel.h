@@ -37,7 +37,8 @@ struct LaunchProfile
 };
 
 // Positions of the five sections in the model, which never change after loading.
-enum SectionIndex {
+enum SectionIndex
+{
     ProfileSection = 0,
     ResolutionSection = 1,
     PixelDensitySection = 2,

@@ -2,19 +2,24 @@
 
 #include "configmodel.h"
 
+#include <QByteArray>
+#include <QStringView>
+
 // What reading one configuration file gave.
 struct ConfigReadResult
 {
-    enum Status {
+    enum Status
+    {
         Loaded,     // the model is complete
         Missing,    // no file at the path; the model is untouched
         Unreadable, // the file exists but cannot be opened or read; the model is untouched
-        Refused     // out of date and set aside (or not, see renamedTo); no profiles
+        Refused     // out of date and set aside (or not, see renamedTo); the sections hold
+                    // the file's entries, without "Default" ones, and there are no profiles
     };
     Status status = Missing;
-    int version = 0;      // the version found in the file, 0 when none
+    int version = 0;       // the version found in the file, 0 when none
     bool outdated = false; // version != CONFIG_VERSION; with Loaded the content was dropped
-    QString renamedTo;    // Refused: the path the file now has; empty when renaming failed
+    QString renamedTo;     // Refused: the path the file now has; empty when renaming failed
 };
 
 // Reads the configuration file at `path` into `sections` and `profiles`. With
@@ -23,6 +28,14 @@ struct ConfigReadResult
 // "Default" entry.
 ConfigReadResult ReadConfig(const QString &path, bool renameIfOutdated,
                             QList<ConfigSection> &sections, QList<LaunchProfile> &profiles);
+
+// The text of a configuration file: a byte-order mark decides the encoding; without one
+// the data is UTF-8, or, when it is not valid UTF-8, in the system's 8-bit encoding.
+QString DecodeConfigData(const QByteArray &data);
+
+// Adds the entries of every line of `text` to the matching sections and returns the file's
+// version, 0 when it has none. Neither adds "Default" entries nor creates profiles.
+int ParseConfigText(QStringView text, QList<ConfigSection> &sections);
 
 // Reads a stored profile value into `profile`, whose selections are expected to be four
 // zeros and whose arguments are expected to be empty.

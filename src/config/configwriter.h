@@ -4,7 +4,8 @@
 
 #include <QByteArray>
 
-enum class ConfigWriteResult {
+enum class ConfigWriteResult
+{
     Written,
     TooFewSections, // nothing was touched
     Failed          // the old file, if any, is unchanged

@@ -1,0 +1,58 @@
+#include "configwriter.h"
+
+#include "arguments.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+QByteArray FormatConfig(QList<ConfigSection> &sections, const QList<LaunchProfile> &profiles)
+{
+    if (!sections.isEmpty()) {
+        QList<ConfigEntry> &profileEntries = sections[ProfileSection].entries;
+        profileEntries.clear();
+        for (const LaunchProfile &profile : profiles)
+            profileEntries.append(
+                ConfigEntry{profile.name, GetProfileArguments(profile, sections)});
+    }
+
+    QString text =
+        QStringLiteral("# A configuration out for the Velmora Mobile Launcher.\n"
+                       "# It makes it easy to start multiple instances with various command line\n"
+                       "# options.\n"
+                       "#\n"
+                       "# Note that the arguments are just concatenated together, so start new\n"
+                       "# arguments with a space in the string to avoid errors.\n"
+                       "\n"
+                       "$VERSION\t") +
+        QString::number(CONFIG_VERSION) + QLatin1String("\n\n");
+    for (const ConfigSection &section : sections) {
+        text += section.header + u'\n';
+        for (const ConfigEntry &entry : section.entries)
+            text +=
+                u'"' + entry.name + QLatin1String("\"\t\"") + entry.value + QLatin1String("\"\n");
+        text += u'\n';
+    }
+    return text.toUtf8();
+}
+
+ConfigWriteResult WriteConfig(const QString &path, QList<ConfigSection> &sections,
+                              const QList<LaunchProfile> &profiles)
+{
+    if (sections.size() < SectionCount)
+        return ConfigWriteResult::TooFewSections;
+    const QByteArray content = FormatConfig(sections, profiles);
+
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return ConfigWriteResult::Failed;
+    // The old file is replaced only once the new one is complete; text mode gives the
+    // platform's line ends.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return ConfigWriteResult::Failed;
+    if (file.write(content) != content.size()) {
+        file.cancelWriting();
+        return ConfigWriteResult::Failed;
+    }
+    return file.commit() ? ConfigWriteResult::Written : ConfigWriteResult::Failed;
+}
