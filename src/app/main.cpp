@@ -1,9 +1,12 @@
 #include "mainwindow.h"
 #include "qtsingleapplication.h"
 
+#include <QIcon>
+
 int main(int argc, char *argv[])
 {
     QtSingleApplication app(argc, argv, true);
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.png")));
     if (app.isRunning())
         return app.sendMessage(QString(), 5000) ? 0 : 1;
 
