@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          xvfb xauth xdotool)
+          xvfb xauth xdotool
+          qt6-webengine-dev libgl1-mesa-dri fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do

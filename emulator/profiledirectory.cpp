@@ -1,0 +1,86 @@
+#include "profiledirectory.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QStandardPaths>
+
+namespace {
+
+// Long names are cut and made unique again with a digest, so the directory name stays
+// well below the usual 255-byte limit.
+constexpr int MaximumEncodedLength = 120;
+
+bool IsKeptAsIs(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+}
+
+// Device names that Windows refuses as file names, whatever their case.
+bool IsReservedOnWindows(const QString &name)
+{
+    static const QStringList plain = {QStringLiteral("con"), QStringLiteral("prn"),
+                                      QStringLiteral("aux"), QStringLiteral("nul")};
+    if (plain.contains(name))
+        return true;
+    return name.size() == 4 && name.at(3).isDigit() &&
+           (name.startsWith(QLatin1String("com")) || name.startsWith(QLatin1String("lpt")));
+}
+
+QString PercentEncoded(char c)
+{
+    return QStringLiteral("%%1").arg(uchar(c), 2, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+ProfileDirectory::ProfileDirectory(const QString &profileName)
+{
+    if (profileName.isEmpty())
+        return;
+    const QString directory = RootPath() + QLatin1Char('/') + EncodedName(profileName);
+    if (!QDir().mkpath(directory)) {
+        failure = QStringLiteral("the profile directory %1 cannot be created")
+                      .arg(QDir::toNativeSeparators(directory));
+        return;
+    }
+    auto candidate = std::make_unique<QLockFile>(directory + QStringLiteral("/emulator.lock"));
+    // A lock is taken over only when its owner has died; an age limit would let a second
+    // emulator share the data of one that has simply been running for a while.
+    candidate->setStaleLockTime(0);
+    if (!candidate->tryLock(0)) {
+        inUse = candidate->error() == QLockFile::LockFailedError;
+        failure =
+            inUse ? QStringLiteral("profile \"%1\" is in use by another emulator").arg(profileName)
+                  : QStringLiteral("the lock file in %1 cannot be written")
+                        .arg(QDir::toNativeSeparators(directory));
+        return;
+    }
+    lock = std::move(candidate);
+    claimedPath = directory;
+}
+
+ProfileDirectory::~ProfileDirectory() = default;
+
+QString ProfileDirectory::RootPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Velmora/VelmoraMobileEmulator/profiles");
+}
+
+QString ProfileDirectory::EncodedName(const QString &profileName)
+{
+    // Upper-case letters are encoded too, so that names differing only in case stay apart
+    // on file systems that ignore case.
+    QString encoded;
+    const QByteArray utf8 = profileName.toUtf8();
+    for (char c : utf8)
+        encoded += IsKeptAsIs(c) ? QString(QLatin1Char(c)) : PercentEncoded(c);
+    if (IsReservedOnWindows(encoded))
+        encoded = PercentEncoded(utf8.at(0)) + encoded.mid(1);
+    if (encoded.size() > MaximumEncodedLength) {
+        const QByteArray digest = QCryptographicHash::hash(utf8, QCryptographicHash::Sha256);
+        encoded = encoded.left(MaximumEncodedLength - 17) + QLatin1Char('~') +
+                  QString::fromLatin1(digest.toHex().left(16));
+    }
+    return encoded;
+}
