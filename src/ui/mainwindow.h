@@ -24,6 +24,9 @@ public:
     QString GetCurrentArguments() const;
     void CaptureCurrentSettings(LaunchProfile &profile) const;
     void RefreshAddUpdateButton();
+    // Removes the entry that the section's list shows, after asking when profiles use it;
+    // false when nothing was removed.
+    bool RemoveOption(int section);
 
     const QList<LaunchProfile> &Profiles() const { return profiles; }
     const QList<ConfigSection> &Sections() const { return sections; }
@@ -45,6 +48,9 @@ public Q_SLOTS:
     void OnLaunch();
 
 private:
+    QList<int> CurrentSelections() const;
+    QString GetLaunchOptions() const;
+
     QList<LaunchProfile> profiles;
     QList<ConfigSection> sections;
     ProfileQListWidget *profileList = nullptr;
@@ -57,4 +63,5 @@ private:
     // Cleared when the user's file must not be overwritten: it could not be read, or an
     // out-of-date one could not be set aside.
     bool saveAllowed = true;
+    bool saveFailed = false;
 };

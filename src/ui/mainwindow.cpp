@@ -1,0 +1,382 @@
+#include "mainwindow.h"
+
+#include "arguments.h"
+#include "configreader.h"
+#include "configwriter.h"
+#include "filelocations.h"
+#include "profileqlistwidget.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cstdlib>
+
+namespace {
+
+const QString WarningTitle =
+    QStringLiteral("Velmora Mobile Emulator Launcher Warning");
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
+  setWindowTitle(QStringLiteral("Velmora Mobile Emulator"));
+
+  if (!LoadConfig(GetFilePath(ConfigFile), true) &&
+      !LoadConfig(GetFilePath(DefaultConfigFile), false)) {
+    QMessageBox box(
+        QMessageBox::Critical, QStringLiteral("Velmora Mobile Emulator"),
+        QStringLiteral("Unable to start Velmora Mobile Emulator Launcher"));
+    box.setInformativeText(
+        QStringLiteral("Unable to read configuration file."));
+    box.exec();
+    // Nothing was loaded, so nothing may be saved: leave without running any
+    // destructor.
+    std::exit(1);
+  }
+
+  auto *central = new QWidget(this);
+  setCentralWidget(central);
+  auto *mainLayout = new QVBoxLayout;
+  auto *profileGroup = new QGroupBox(QStringLiteral("Profile"));
+  mainLayout->addWidget(profileGroup, 0);
+  auto *groupLayout = new QHBoxLayout;
+  profileGroup->setLayout(groupLayout);
+  auto *profileGrid = new QGridLayout;
+  groupLayout->addLayout(profileGrid);
+
+  profileList = new ProfileQListWidget;
+  profileList->setObjectName(QStringLiteral("profileList"));
+  profileList->addItems(ProfileNames(profiles));
+  // The first row is selected before the slot is connected, so it loads nothing
+  // yet.
+  profileList->setCurrentRow(0);
+  connect(profileList, &QListWidget::currentRowChanged, this,
+          &MainWindow::OnProfileChanged);
+  profileGrid->addWidget(profileList, 0, 0, 1, -1);
+
+  addUpdateButton = new QPushButton(QStringLiteral("Add"));
+  addUpdateButton->setObjectName(QStringLiteral("addUpdateButton"));
+  connect(addUpdateButton, &QPushButton::clicked, this,
+          &MainWindow::OnAddUpdateProfile);
+  removeProfileButton = new QPushButton(QStringLiteral("Remove"));
+  removeProfileButton->setObjectName(QStringLiteral("removeProfileButton"));
+  connect(removeProfileButton, &QPushButton::clicked, this,
+          &MainWindow::OnRemoveProfile);
+  profileGrid->addWidget(addUpdateButton, 1, 0);
+  profileGrid->addWidget(removeProfileButton, 1, 1);
+
+  auto *form = new QFormLayout;
+  for (int s = ResolutionSection; s <= UserAgentSection; ++s) {
+    auto *grid = new QGridLayout;
+    auto *combo = new QComboBox;
+    sections[s].combo = combo;
+    combo->addItems(sections[s].EntryNames());
+    grid->addWidget(combo, 0, 0, 1, -1);
+
+    if (s == ResolutionSection || s == PixelDensitySection) {
+      const bool resolution = s == ResolutionSection;
+      connect(combo, qOverload<int>(&QComboBox::currentIndexChanged), this,
+              resolution ? &MainWindow::OnResolution
+                         : &MainWindow::OnPixelDensity);
+      auto *addButton = new QPushButton(QStringLiteral("Add"));
+      addButton->setObjectName(resolution
+                                   ? QStringLiteral("addResolutionButton")
+                                   : QStringLiteral("addPixelDensityButton"));
+      connect(addButton, &QPushButton::clicked, this,
+              resolution ? &MainWindow::OnAddResolution
+                         : &MainWindow::OnAddPixelDensity);
+      auto *removeButton = new QPushButton(QStringLiteral("Remove"));
+      removeButton->setObjectName(
+          resolution ? QStringLiteral("removeResolutionButton")
+                     : QStringLiteral("removePixelDensityButton"));
+      connect(removeButton, &QPushButton::clicked, this,
+              resolution ? &MainWindow::OnRemoveResolution
+                         : &MainWindow::OnRemovePixelDensity);
+      (resolution ? removeResolutionButton : removePixelDensityButton) =
+          removeButton;
+      grid->addWidget(addButton, 1, 0);
+      grid->addWidget(removeButton, 1, 1);
+    } else {
+      connect(combo, qOverload<int>(&QComboBox::currentIndexChanged), this,
+              s == InputSection ? &MainWindow::OnInput
+                                : &MainWindow::OnUAString);
+    }
+    combo->setCurrentIndex(0);
+    form->addRow(SectionDisplayName(sections[s], false), grid);
+  }
+
+  argumentsEdit = new QLineEdit;
+  argumentsEdit->setObjectName(QStringLiteral("argumentsEdit"));
+  connect(argumentsEdit, &QLineEdit::textChanged, this,
+          &MainWindow::OnTextCtrlEdit);
+  form->addRow(QStringLiteral("&Arguments"), argumentsEdit);
+
+  groupLayout->addSpacing(10);
+  groupLayout->addLayout(form);
+
+  OnProfileChanged(0);
+  OnResolution(0);
+  OnPixelDensity(0);
+
+  auto *helpButton = new QPushButton(QStringLiteral("&Help"));
+  helpButton->setObjectName(QStringLiteral("helpButton"));
+  connect(helpButton, &QPushButton::clicked, this, &MainWindow::OnHelp);
+  auto *launchButton = new QPushButton(QStringLiteral("&Launch"));
+  launchButton->setObjectName(QStringLiteral("launchButton"));
+  connect(launchButton, &QPushButton::clicked, this, &MainWindow::OnLaunch);
+  auto *buttonBox = new QDialogButtonBox;
+  buttonBox->addButton(helpButton, QDialogButtonBox::HelpRole);
+  buttonBox->addButton(launchButton, QDialogButtonBox::AcceptRole);
+  mainLayout->addWidget(buttonBox, 0);
+
+  central->setLayout(mainLayout);
+}
+
+MainWindow::~MainWindow() {
+  if (!SaveConfig() && saveFailed) {
+    QMessageBox::warning(
+        this, WarningTitle,
+        QStringLiteral("Unable to save the configuration file %1. Your "
+                       "changes have not been saved.")
+            .arg(GetFilePath(ConfigFile)));
+  }
+}
+
+bool MainWindow::LoadConfig(const QString &path, bool renameIfOutdated) {
+  const ConfigReadResult result =
+      ReadConfig(path, renameIfOutdated, sections, profiles);
+  switch (result.status) {
+  case ConfigReadResult::Loaded:
+    if (result.outdated)
+      QMessageBox::warning(this, WarningTitle,
+                           QStringLiteral("Config file is out of date"));
+    return true;
+  case ConfigReadResult::Missing:
+    return false;
+  case ConfigReadResult::Unreadable:
+    // Only the user's own file is protected; the default file is never written.
+    if (renameIfOutdated) {
+      saveAllowed = false;
+      QMessageBox::warning(
+          this, WarningTitle,
+          QStringLiteral("Your Launcher.ini configuration file %1 cannot "
+                         "be read. The default configuration is used, "
+                         "and changes made now will not be saved.")
+              .arg(path));
+    }
+    return false;
+  case ConfigReadResult::Refused:
+    if (result.renamedTo.isEmpty()) {
+      saveAllowed = false;
+      QMessageBox::warning(
+          this, WarningTitle,
+          QStringLiteral("Your Launcher.ini configuration file is out of "
+                         "date and will not be used. It could not be "
+                         "renamed, so it is left unchanged and changes "
+                         "made now will not be saved."));
+    } else {
+      QMessageBox::warning(
+          this, WarningTitle,
+          QStringLiteral("Your Launcher.ini configuration file is out of "
+                         "date and will not be used. It has been renamed "
+                         "to %1 to make place for a new configuration "
+                         "file.")
+              .arg(result.renamedTo));
+    }
+    return false;
+  }
+  return false;
+}
+
+bool MainWindow::SaveConfig() {
+  if (!saveAllowed)
+    return false;
+  const ConfigWriteResult result =
+      WriteConfig(GetFilePath(ConfigFile), sections, profiles);
+  saveFailed = result == ConfigWriteResult::Failed;
+  return result == ConfigWriteResult::Written;
+}
+
+QString MainWindow::GetProfileArguments(const LaunchProfile &profile) const {
+  return ::GetProfileArguments(profile, sections);
+}
+
+QList<int> MainWindow::CurrentSelections() const {
+  QList<int> selections;
+  for (int s = ResolutionSection; s <= UserAgentSection; ++s)
+    selections.append(sections[s].combo->currentIndex());
+  return selections;
+}
+
+QString MainWindow::GetCurrentArguments() const {
+  return ComposeArguments(sections, CurrentSelections(), argumentsEdit->text());
+}
+
+void MainWindow::CaptureCurrentSettings(LaunchProfile &profile) const {
+  profile.selections = CurrentSelections();
+  profile.arguments = argumentsEdit->text();
+}
+
+void MainWindow::RefreshAddUpdateButton() {
+  const int row = profileList->currentRow();
+  if (row < 0 || row >= profiles.size())
+    return;
+  addUpdateButton->setText(row == 0 ? QStringLiteral("Add")
+                                    : QStringLiteral("Update"));
+  addUpdateButton->setEnabled(GetCurrentArguments() !=
+                              GetProfileArguments(profiles[row]));
+}
+
+void MainWindow::OnProfileChanged(int index) {
+  if (index < 0 || index >= profiles.size())
+    return;
+  // Each list that moves runs its own slot; a copy keeps the values stable
+  // meanwhile.
+  const LaunchProfile profile = profiles[index];
+  for (int s = ResolutionSection; s <= UserAgentSection; ++s)
+    sections[s].combo->setCurrentIndex(profile.selections.value(s - 1));
+  argumentsEdit->setText(profile.arguments);
+  removeProfileButton->setEnabled(index != 0);
+  RefreshAddUpdateButton();
+}
+
+void MainWindow::OnAddUpdateProfile() {
+  const int row = profileList->currentRow();
+  if (row < 0 || row >= profiles.size())
+    return;
+  if (row != 0) {
+    CaptureCurrentSettings(profiles[row]);
+    RefreshAddUpdateButton();
+    return;
+  }
+
+  const QString title = QStringLiteral("Add Profile");
+  for (;;) {
+    bool ok = false;
+    const QString name = QInputDialog::getText(
+        this, title, QStringLiteral("Enter the name for the new profile"),
+        QLineEdit::Normal, QString(), &ok);
+    if (!ok || name.isEmpty())
+      return;
+    // The file encloses names in double quotes and has no escape for one.
+    if (name.contains(QLatin1Char('"'))) {
+      QMessageBox::warning(
+          this, title,
+          QStringLiteral("A profile name cannot contain a double quote."));
+      continue;
+    }
+
+    const int existing = FindProfile(profiles, name);
+    if (existing < 0) {
+      LaunchProfile profile;
+      profile.name = name;
+      CaptureCurrentSettings(profile);
+      profiles.append(profile);
+      profileList->addItem(name);
+      profileList->setCurrentRow(profileList->count() - 1);
+      return;
+    }
+    const auto answer = QMessageBox::question(
+        this, title,
+        QStringLiteral(
+            "This profile already exists. Do you want to replace it?"),
+        QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+    if (answer == QMessageBox::Ok) {
+      CaptureCurrentSettings(profiles[existing]);
+      profileList->setCurrentRow(existing);
+      return;
+    }
+  }
+}
+
+void MainWindow::OnRemoveProfile() {
+  const int row = profileList->currentRow();
+  // The first profile is the base for new ones and is never removed.
+  if (row <= 0 || row >= profiles.size())
+    return;
+  const auto answer = QMessageBox::question(
+      this, QStringLiteral("Confirm Remove Profile"),
+      QStringLiteral("Are you sure you want to remove this profile?\n\n") +
+          profiles[row].name,
+      QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+  if (answer != QMessageBox::Ok)
+    return;
+  // The model goes first, so the row change that follows already sees both in
+  // step.
+  profiles.removeAt(row);
+  delete profileList->takeItem(row);
+  profileList->setCurrentRow(0);
+}
+
+void MainWindow::OnResolution(int index) {
+  if (removeResolutionButton)
+    removeResolutionButton->setEnabled(index != 0);
+  RefreshAddUpdateButton();
+}
+
+void MainWindow::OnAddResolution() {}
+
+void MainWindow::OnRemoveResolution() {}
+
+void MainWindow::OnPixelDensity(int index) {
+  if (removePixelDensityButton)
+    removePixelDensityButton->setEnabled(index != 0);
+  RefreshAddUpdateButton();
+}
+
+void MainWindow::OnAddPixelDensity() {}
+
+void MainWindow::OnRemovePixelDensity() {}
+
+void MainWindow::OnInput() { RefreshAddUpdateButton(); }
+
+void MainWindow::OnUAString() { RefreshAddUpdateButton(); }
+
+void MainWindow::OnTextCtrlEdit() { RefreshAddUpdateButton(); }
+
+void MainWindow::OnHelp() {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(GetFilePath(HelpFile)));
+}
+
+QString MainWindow::GetLaunchOptions() const {
+  QString options;
+  for (int s = ResolutionSection; s <= UserAgentSection; ++s) {
+    const int i = sections[s].combo->currentIndex();
+    if (i >= 0 && i < sections[s].entries.size())
+      options += sections[s].entries[i].value;
+  }
+  options += QStringLiteral(" -profile-name ");
+  options +=
+      QLatin1Char('"') + profileList->currentItem()->text() + QLatin1Char('"');
+  options += QLatin1Char(' ') + argumentsEdit->text();
+  return options;
+}
+
+void MainWindow::OnLaunch() {
+  if (!profileList->currentItem())
+    return;
+  // The executable's path is passed as the program itself rather than quoted
+  // into the line, so no character in it can change how the rest is split. No
+  // shell is involved.
+  const QString program = GetFilePath(EmulatorExecutable);
+  if (!QProcess::startDetached(program,
+                               QProcess::splitCommand(GetLaunchOptions()))) {
+    QMessageBox::critical(
+        this, QStringLiteral("Velmora Mobile Emulator Launcher"),
+        QStringLiteral("Failed to start Velmora Mobile Emulator!"));
+  }
+}
