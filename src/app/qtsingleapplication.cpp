@@ -6,6 +6,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -44,6 +45,20 @@ QString IdentityName(const QString &id)
                         CurrentUserKey() + QLatin1Char('\n') + id;
     const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256);
     return QStringLiteral("VelmoraSingleInstance-") + QString::fromLatin1(hash.left(16).toHex());
+}
+
+// Where the lock and, on Unix, the socket live: a directory of the user's own, so that no
+// one else can take the names first. Qt checks that only the user can enter the runtime
+// directory; on Windows the temporary directory already belongs to the user, and a pipe
+// name needs no directory.
+QString InstanceDirectory()
+{
+#ifdef Q_OS_UNIX
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty())
+        return runtime;
+#endif
+    return QDir::tempPath();
 }
 
 // Reads the frames of one connected peer as they arrive, never waiting for it.
@@ -126,6 +141,7 @@ class QtSingleApplication::Private
 public:
     QString id;
     QString name;
+    QString lockPath;
     QPointer<QWidget> window;
     QLockFile *lock = nullptr;
     QLocalServer *server = nullptr;
@@ -139,7 +155,13 @@ QtSingleApplication::QtSingleApplication(int &argc, char **argv, bool GUIenabled
     // A QApplication always has a GUI in Qt 6; the flag stays for the callers' sake.
     Q_UNUSED(GUIenabled)
     d->id = id;
-    d->name = IdentityName(id);
+    const QString name = IdentityName(id);
+    d->lockPath = QDir(InstanceDirectory()).filePath(name + QStringLiteral(".lock"));
+#ifdef Q_OS_UNIX
+    d->name = QDir(InstanceDirectory()).filePath(name);
+#else
+    d->name = name;
+#endif
 }
 
 QtSingleApplication::~QtSingleApplication()
@@ -155,7 +177,7 @@ bool QtSingleApplication::isRunning()
         return d->running;
     d->decided = true;
 
-    d->lock = new QLockFile(QDir(QDir::tempPath()).filePath(d->name + QStringLiteral(".lock")));
+    d->lock = new QLockFile(d->lockPath);
     // Held for the whole life of the primary: only a dead owner makes it stale, never age.
     d->lock->setStaleLockTime(0);
     const bool locked = d->lock->tryLock(0);
