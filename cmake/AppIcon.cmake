@@ -2,16 +2,15 @@
 # and, on Windows, the file icon and the manifest.
 include_guard(GLOBAL)
 
-set(VELMORA_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR}/../packaging)
-
 function(velmora_add_app_icon target)
-    qt_add_resources(icon_sources ${VELMORA_PACKAGING_DIR}/velmora.qrc)
+    set(packaging ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../packaging)
+    qt_add_resources(icon_sources ${packaging}/velmora.qrc)
     target_sources(${target} PRIVATE ${icon_sources})
     if(WIN32)
-        set(rc ${VELMORA_PACKAGING_DIR}/windows/velmora.rc)
+        set(rc ${packaging}/windows/velmora.rc)
         target_sources(${target} PRIVATE ${rc})
         if(MSVC)
-            target_sources(${target} PRIVATE ${VELMORA_PACKAGING_DIR}/windows/velmora.manifest)
+            target_sources(${target} PRIVATE ${packaging}/windows/velmora.manifest)
             set_property(SOURCE ${rc} APPEND PROPERTY COMPILE_DEFINITIONS VELMORA_LINKER_MANIFEST)
         endif()
     endif()

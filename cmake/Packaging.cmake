@@ -53,9 +53,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Velmora Mobile Emulator team <mobile-emulator@velmora.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Not found by shlibdeps: the engine's helper process, and the opener of the help page.
-if(TARGET VelmoraMobileEmu)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6webenginecore6-bin)
-endif()
+# Help opens the page through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 include(CPack)

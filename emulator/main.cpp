@@ -5,6 +5,7 @@
 #include "profiledirectory.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QWebEngineProfile>
 
 #include <cstdio>
@@ -39,6 +40,7 @@ int main(int argc, char *argv[])
         Complain(QStringLiteral("running as root, so the browser sandbox is disabled"));
     }
     QApplication app(argc, argv);
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.png")));
     QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
     QCoreApplication::setApplicationName(QStringLiteral("VelmoraMobileEmulator"));
 
