@@ -73,6 +73,21 @@ bool ReadEntryLine(QStringView line, ConfigEntry &entry)
     return true;
 }
 
+// UTF-16 and UTF-32 data may hold surrogates without their partner, which no file can
+// store: writing would turn them into other characters. They become replacement
+// characters here, as invalid UTF-8 does, so that the text saved is the text read.
+void ReplaceUnpairedSurrogates(QString &text)
+{
+    if (text.isValidUtf16())
+        return;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+}
+
 void HandleLine(QStringView line, QList<ConfigSection> &sections, int &currentSection, int &version)
 {
     qsizetype firstTokenEnd = 0;
@@ -103,7 +118,9 @@ QString DecodeConfigData(const QByteArray &data)
 {
     if (const auto bomEncoding = QStringConverter::encodingForData(data)) {
         QStringDecoder decoder(*bomEncoding);
-        return decoder.decode(data);
+        QString text = decoder.decode(data);
+        ReplaceUnpairedSurrogates(text);
+        return text;
     }
     QStringDecoder utf8(QStringConverter::Utf8);
     QString text = utf8.decode(data);
@@ -198,6 +215,23 @@ void CreateProfiles(const QList<ConfigSection> &sections, QList<LaunchProfile> &
     }
 }
 
+// Drops the content of an out-of-date file, gives every section its "Default" entry when
+// it has none and derives the profiles.
+void CompleteModel(QList<ConfigSection> &readSections, bool outdated,
+                   QList<ConfigSection> &sections, QList<LaunchProfile> &profiles)
+{
+    if (outdated) {
+        for (ConfigSection &section : readSections)
+            section.entries.clear();
+    }
+    for (ConfigSection &section : readSections) {
+        if (section.entries.isEmpty())
+            section.entries.append(ConfigEntry{QStringLiteral("Default"), QString()});
+    }
+    sections = readSections;
+    CreateProfiles(sections, profiles);
+}
+
 } // namespace
 
 ConfigReadResult ReadConfig(const QString &path, bool renameIfOutdated,
@@ -237,17 +271,16 @@ ConfigReadResult ReadConfig(const QString &path, bool renameIfOutdated,
         profiles.clear();
         return result;
     }
-    if (result.outdated) {
-        for (ConfigSection &section : readSections)
-            section.entries.clear();
-    }
-
-    for (ConfigSection &section : readSections) {
-        if (section.entries.isEmpty())
-            section.entries.append(ConfigEntry{QStringLiteral("Default"), QString()});
-    }
-    sections = readSections;
-    CreateProfiles(sections, profiles);
+    CompleteModel(readSections, result.outdated, sections, profiles);
     result.status = ConfigReadResult::Loaded;
     return result;
+}
+
+int ReadConfigData(const QByteArray &data, QList<ConfigSection> &sections,
+                   QList<LaunchProfile> &profiles)
+{
+    QList<ConfigSection> readSections = CreateSections();
+    const int version = ParseConfigText(DecodeConfigData(data), readSections);
+    CompleteModel(readSections, version != CONFIG_VERSION, sections, profiles);
+    return version;
 }

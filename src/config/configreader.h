@@ -29,6 +29,11 @@ struct ConfigReadResult
 ConfigReadResult ReadConfig(const QString &path, bool renameIfOutdated,
                             QList<ConfigSection> &sections, QList<LaunchProfile> &profiles);
 
+// Reads the content of a configuration file into `sections` and `profiles` as ReadConfig
+// does for a file it does not set aside, and returns the version found, 0 when none.
+int ReadConfigData(const QByteArray &data, QList<ConfigSection> &sections,
+                   QList<LaunchProfile> &profiles);
+
 // The text of a configuration file: a byte-order mark decides the encoding; without one
 // the data is UTF-8, or, when it is not valid UTF-8, in the system's 8-bit encoding.
 QString DecodeConfigData(const QByteArray &data);

@@ -166,6 +166,14 @@ private Q_SLOTS:
         QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::WriteBom);
         QTest::newRow("UTF-16 BOM") << QByteArray(utf16.encode(text)) << text;
         QTest::newRow("UTF-8 BOM") << QByteArray(utf8.encode(text)) << text;
+        // Found by fuzzing: kept as they were, they were saved as other characters.
+        QTest::newRow("unpaired surrogates") << QByteArray::fromHex("feff"
+                                                                    "d800"
+                                                                    "0061"
+                                                                    "dc00"
+                                                                    "d83dde00"
+                                                                    "d800")
+                                             << QStringLiteral("\ufffda\ufffd\U0001f600\ufffd");
         QTest::newRow("UTF-8") << text.toUtf8() << text;
         QTest::newRow("not UTF-8") << QByteArray("Gr\xf6\xdf"
                                                  "e\n")

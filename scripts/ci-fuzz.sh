@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang in build-fuzz and runs each for a bounded time
+# (FUZZ_SECONDS, default 60) from the seed corpus in tests/data/fuzz. Any finding (a
+# broken rule, a sanitizer report, a crash, a hang) fails the run; the input that caused
+# it is kept in build-fuzz/artifacts/ and printed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake make qt6-base-dev clang-14 libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+build=build-fuzz
+seconds=${FUZZ_SECONDS:-60}
+CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVELMORA_WERROR=ON -DVELMORA_FUZZ=ON -DBUILD_TESTING=OFF -DVELMORA_BUILD_EMULATOR=OFF
+cmake --build "$build" --target fuzz_configreader fuzz_arguments -j2
+
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+mkdir -p "$build/artifacts"
+status=0
+for target in configreader arguments; do
+    # The corpus grows in the build tree; the committed seeds stay as they are.
+    corpus="$build/corpus/$target"
+    mkdir -p "$corpus"
+    options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384
+             -artifact_prefix="$build/artifacts/$target-" -print_final_stats=1)
+    dict="tests/data/fuzz/$target.dict"
+    [ -f "$dict" ] && options+=(-dict="$dict")
+    log="$build/fuzz-$target.log"
+    echo "== fuzz_$target for ${seconds}s"
+    if "$build/fuzz/fuzz_$target" "${options[@]}" "$corpus" "tests/data/fuzz/$target" >"$log" 2>&1; then
+        grep -E '^stat::number_of_executed_units|^Done' "$log" || true
+    else
+        echo "fuzz_$target found a problem:"
+        grep -B2 -A40 -E 'RULE BROKEN|ERROR:|SUMMARY' "$log" | head -80
+        status=1
+    fi
+done
+exit $status
