@@ -43,7 +43,7 @@ debs=("$work"/pkg/*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single .deb"
 deb=${debs[0]}
 chmod 644 "$deb"
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb"
 
 contents=$(dpkg-deb --contents "$deb")
 expected=(".$app_dir/velmora-launcher" ".$app_dir/LauncherDefault.ini"
@@ -59,9 +59,9 @@ done
 dpkg-deb --field "$deb" Depends | grep -q 'libqt6widgets6' || fail "no computed dependencies"
 
 echo "== install"
-if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "$deb"; then
+if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --reinstall "$deb"; then
     $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "$deb"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --reinstall "$deb"
 fi
 [ "$(readlink -f "$(command -v velmora-launcher)")" = "$app_dir/velmora-launcher" ] ||
     fail "velmora-launcher on the PATH is not the installed one"
