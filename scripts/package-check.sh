@@ -40,7 +40,7 @@ chmod 755 "$work" # apt reads the package as its own user
 trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack -G DEB -B "$work/pkg")
 debs=("$work"/pkg/*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single .deb"
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then fail "cpack made no single .deb"; fi
 deb=${debs[0]}
 chmod 644 "$deb"
 dpkg-deb --field "$deb"
@@ -93,6 +93,7 @@ if [ -x /usr/lib/velmora-mobile-emulator/VelmoraMobileEmu ]; then
 fi
 EOF
 started="$work/started"
+# shellcheck disable=SC2016 # the inner shell expands its own arguments
 XDG_DATA_HOME="$work/data" xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
     bash -c 'bash "$1" 3>"$2"; status=$?
              while read -r _ pid; do kill "$pid" 2>/dev/null || true; done <"$2"
