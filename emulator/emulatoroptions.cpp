@@ -23,6 +23,17 @@ bool HasControlCharacter(const QString &text)
     return false;
 }
 
+// A value as it can be shown within one line of a message.
+QString Printable(const QString &value)
+{
+    QString shown = value;
+    for (QChar &c : shown) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('?');
+    }
+    return shown;
+}
+
 class Parser
 {
 public:
@@ -41,7 +52,7 @@ public:
             else
                 Report(QStringLiteral("extra argument \"%1\" ignored; only the first address is "
                                       "opened")
-                           .arg(argument));
+                           .arg(Printable(argument)));
         }
         return settings;
     }
@@ -51,7 +62,7 @@ private:
     {
         using namespace EmulatorOption;
         if (!IsOptionName(option)) {
-            Report(QStringLiteral("unknown option \"%1\" ignored").arg(option));
+            Report(QStringLiteral("unknown option \"%1\" ignored").arg(Printable(option)));
             return;
         }
         // A following option name is not taken as a value, so one forgotten value does not
@@ -76,7 +87,7 @@ private:
             ok = ReadPath(value, settings.dumpMetricsPath);
         if (!ok) {
             Report(QStringLiteral("%1 \"%2\" is not valid (%3); %4")
-                       .arg(option, value, ExpectedNote(option), DefaultNote(option)));
+                       .arg(option, Printable(value), ExpectedNote(option), DefaultNote(option)));
         }
     }
 

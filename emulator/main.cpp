@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <QWebEngineProfile>
 
 #include <cstdio>
@@ -40,6 +41,8 @@ int main(int argc, char *argv[])
         Complain(QStringLiteral("running as root, so the browser sandbox is disabled"));
     }
     QApplication app(argc, argv);
+    // The engine's start-up report would bury our own messages; QT_LOGGING_RULES still wins.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.png")));
     QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
     QCoreApplication::setApplicationName(QStringLiteral("VelmoraMobileEmulator"));

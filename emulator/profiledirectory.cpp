@@ -44,8 +44,8 @@ ProfileDirectory::ProfileDirectory(const QString &profileName)
         return;
     }
     auto candidate = std::make_unique<QLockFile>(directory + QStringLiteral("/emulator.lock"));
-    // A lock is taken over only when its owner has died; an age limit would let a second
-    // emulator share the data of one that has simply been running for a while.
+    // A lock is taken over only when its owner has died, never for its age: an emulator may
+    // well run for days.
     candidate->setStaleLockTime(0);
     if (!candidate->tryLock(0)) {
         inUse = candidate->error() == QLockFile::LockFailedError;
@@ -79,8 +79,13 @@ QString ProfileDirectory::EncodedName(const QString &profileName)
         encoded = PercentEncoded(utf8.at(0)) + encoded.mid(1);
     if (encoded.size() > MaximumEncodedLength) {
         const QByteArray digest = QCryptographicHash::hash(utf8, QCryptographicHash::Sha256);
-        encoded = encoded.left(MaximumEncodedLength - 17) + QLatin1Char('~') +
-                  QString::fromLatin1(digest.toHex().left(16));
+        qsizetype cut = MaximumEncodedLength - 17;
+        // Never split an escape.
+        const qsizetype escape = encoded.lastIndexOf(QLatin1Char('%'), cut - 1);
+        if (escape >= 0 && escape + 3 > cut)
+            cut = escape;
+        encoded =
+            encoded.left(cut) + QLatin1Char('~') + QString::fromLatin1(digest.toHex().left(16));
     }
     return encoded;
 }
