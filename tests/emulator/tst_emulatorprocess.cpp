@@ -118,10 +118,6 @@ private:
 void TestEmulatorProcess::initTestCase()
 {
     QVERIFY(home.isValid() && server.isListening());
-    // The engine writes below these, in the emulators and in this process; root needs no sandbox.
-    for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, QFile::encodeName(home.path()));
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
 // Runs one emulator to its end without blocking the event loop, which serves its requests;
@@ -272,5 +268,16 @@ void TestEmulatorProcess::input()
                               qPrintable(window.page()->title()), 10000);
 }
 
-QTEST_MAIN(TestEmulatorProcess)
+int main(int argc, char *argv[])
+{
+    // The engine and the graphics driver write below these, in the emulators and in this
+    // process from its start on; root needs no sandbox.
+    QTemporaryDir home;
+    for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, QFile::encodeName(home.path()));
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QApplication app(argc, argv);
+    TestEmulatorProcess test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_emulatorprocess.moc"
