@@ -3,7 +3,12 @@
 // A secondary sends the message and exits 0 (delivered) or 1. The primary prints
 // "primary <server name>", then "message <percent-encoded text>" for each message it
 // receives, and quits after the message "quit".
+//   singleinstancehelper --connect <server name>
+// only tries to reach a primary, as any local process could: exits 0 once connected, 3 when
+// refused for lack of permission, 4 on any other failure.
 #include "qtsingleapplication.h"
+
+#include <QLocalSocket>
 
 #include <cstdio>
 
@@ -16,10 +21,23 @@ void PrintLine(const QByteArray &line)
     std::fflush(stdout);
 }
 
+int TryConnect(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QLocalSocket socket;
+    socket.connectToServer(QString::fromLocal8Bit(argv[2]));
+    if (socket.waitForConnected(5000))
+        return 0;
+    PrintLine(socket.errorString().toUtf8());
+    return socket.error() == QLocalSocket::SocketAccessError ? 3 : 4;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (argc == 3 && qstrcmp(argv[1], "--connect") == 0)
+        return TryConnect(argc, argv);
     if (argc < 3)
         return 2;
     const QString id = QString::fromLocal8Bit(argv[1]);

@@ -1,108 +1,8 @@
+#include "launchercopy.h"
 #include "x11session.h"
 
-#include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <memory>
-
-namespace {
-
-const QString WindowTitle = QStringLiteral("Velmora Mobile Emulator");
-const int StartTimeoutMs = 20000;
-
-// The visible windows with exactly this title, of one process or of all.
-QStringList FindWindows(const QString &title, qint64 pid = 0)
-{
-    QStringList arguments{QStringLiteral("search"), QStringLiteral("--onlyvisible")};
-    if (pid > 0)
-        arguments << QStringLiteral("--pid") << QString::number(pid);
-    arguments << QStringLiteral("--name") << QLatin1Char('^') + title + QLatin1Char('$');
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), arguments);
-    if (!xdotool.waitForFinished())
-        return {};
-    return QString::fromLatin1(xdotool.readAllStandardOutput())
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-bool RunXdotool(const QStringList &arguments)
-{
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), arguments);
-    return xdotool.waitForFinished() && xdotool.exitCode() == 0;
-}
-
-// A copy of the launcher in a directory of its own, which gives it an identity of its own,
-// with its own data and temporary directories.
-class LauncherCopy
-{
-public:
-    explicit LauncherCopy(bool withDefaultConfig)
-    {
-        const QString binDir = QStringLiteral(VELMORA_BIN_DIR);
-        valid = appDir.isValid() && dataDir.isValid() && tmpDir.isValid() &&
-                QFile::copy(binDir + QStringLiteral("/velmora-launcher"), Program());
-        if (withDefaultConfig)
-            valid = valid && QFile::copy(binDir + QStringLiteral("/LauncherDefault.ini"),
-                                         appDir.filePath(QStringLiteral("LauncherDefault.ini")));
-    }
-
-    QString Program() const { return appDir.filePath(QStringLiteral("velmora-launcher")); }
-
-    std::unique_ptr<QProcess> Start() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), dataDir.path());
-        env.insert(QStringLiteral("TMPDIR"), tmpDir.path());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmpDir.path());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        std::unique_ptr<QProcess> process(new QProcess);
-        process->setProcessEnvironment(env);
-        process->start(Program(), QStringList());
-        return process;
-    }
-
-    QString ConfigPath() const
-    {
-        return dataDir.filePath(QStringLiteral("Velmora/VelmoraMobileEmulator/Launcher.ini"));
-    }
-
-    bool DataDirEmpty() const
-    {
-        return QDir(dataDir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    }
-
-    bool valid = false;
-
-private:
-    QTemporaryDir appDir;
-    QTemporaryDir dataDir;
-    QTemporaryDir tmpDir;
-};
-
-QString WaitForWindow(const QProcess &process)
-{
-    QStringList windows;
-    const bool shown = QTest::qWaitFor(
-        [&] {
-            windows = FindWindows(WindowTitle, process.processId());
-            return !windows.isEmpty() || process.state() == QProcess::NotRunning;
-        },
-        StartTimeoutMs);
-    return shown && !windows.isEmpty() ? windows.constFirst() : QString();
-}
-
-bool WaitForExit(QProcess &process, int exitCode)
-{
-    return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; },
-                           StartTimeoutMs) &&
-           process.exitStatus() == QProcess::NormalExit && process.exitCode() == exitCode;
-}
-
-} // namespace
 
 class TestLauncherProcess : public QObject
 {
@@ -145,7 +45,7 @@ void TestLauncherProcess::secondStartHandsOver()
         std::unique_ptr<QProcess> second = launcher.Start();
         QVERIFY(WaitForExit(*second, 0));
     }
-    QCOMPARE(FindWindows(WindowTitle), QStringList{window});
+    QCOMPARE(FindWindows(LauncherWindowTitle), QStringList{window});
     QVERIFY(CloseNormally(*first, window));
 }
 
@@ -166,7 +66,7 @@ void TestLauncherProcess::noConfiguration()
             RunXdotool({QStringLiteral("key"), QStringLiteral("Return")});
             return QTest::qWaitFor([&] { return process->state() == QProcess::NotRunning; }, 500);
         },
-        StartTimeoutMs);
+        LauncherStartTimeoutMs);
     QVERIFY(ended);
     QVERIFY(WaitForExit(*process, 1));
     QVERIFY(launcher.DataDirEmpty());
