@@ -14,12 +14,19 @@ LauncherCopy::LauncherCopy(bool withDefaultConfig)
                                      appDir.filePath(QStringLiteral("LauncherDefault.ini")));
 }
 
+bool LauncherCopy::AddCompanion(const QString &fileName) const
+{
+    return QFile::copy(QStringLiteral(VELMORA_BIN_DIR "/") + fileName, appDir.filePath(fileName));
+}
+
 std::unique_ptr<QProcess> LauncherCopy::Start() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_DATA_HOME"), dataDir.path());
     env.insert(QStringLiteral("TMPDIR"), tmpDir.path());
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmpDir.path());
+    // What the launcher starts keeps its caches here too, away from the real home.
+    env.insert(QStringLiteral("HOME"), dataDir.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     std::unique_ptr<QProcess> process(new QProcess);
     process->setProcessEnvironment(env);

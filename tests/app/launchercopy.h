@@ -21,6 +21,9 @@ public:
     QString Program() const { return appDir.filePath(QStringLiteral("velmora-launcher")); }
     std::unique_ptr<QProcess> Start() const;
 
+    // Copies a file from beside the built launcher, such as the emulator, beside the copy.
+    bool AddCompanion(const QString &fileName) const;
+
     QString ConfigPath() const;
     bool DataDirEmpty() const;
     // Where the copy keeps its single-instance lock and socket.
