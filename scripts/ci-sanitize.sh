@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer in build-asan and
+# runs the whole test suite there. Any sanitizer report ends the process that made it
+# with an error, so the run fails; the exit status is non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++ make qt6-base-dev libgl-dev xvfb xauth xdotool fonts-dejavu-core)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+build=build-asan
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVELMORA_WERROR=ON \
+    -DVELMORA_SANITIZE=ON -DVELMORA_BUILD_EMULATOR=OFF
+cmake --build "$build" -j2
+
+suppressions="$PWD/tests/data/sanitizers/lsan.supp"
+# Every process the tests start (the launcher, helpers) inherits these.
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:exitcode=86:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=87"
+export LSAN_OPTIONS="suppressions=$suppressions:print_suppressions=0"
+ctest --test-dir "$build" --output-on-failure -j2 --timeout 600
