@@ -12,8 +12,8 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -36,8 +36,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("Velmora Mobile Emulator"));
 
-    if (!LoadConfig(GetFilePath(ConfigFile), true)
-        && !LoadConfig(GetFilePath(DefaultConfigFile), false)) {
+    if (!LoadConfig(GetFilePath(ConfigFile), true) &&
+        !LoadConfig(GetFilePath(DefaultConfigFile), false)) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Velmora Mobile Emulator"),
                         QStringLiteral("Unable to start Velmora Mobile Emulator Launcher"));
         box.setInformativeText(QStringLiteral("Unable to read configuration file."));
@@ -394,12 +394,18 @@ bool MainWindow::RemoveOption(int section)
         return false;
     const int selection = section - 1;
 
+    // The question names a screenful of profiles at most: a box that listed thousands took
+    // a third of a second to lay out and reached beyond the screen, buttons included.
+    const int maxListed = 20;
     QString users;
+    int userCount = 0;
     for (const LaunchProfile &profile : std::as_const(profiles)) {
-        if (profile.selections.value(selection) == k)
+        if (profile.selections.value(selection) == k && ++userCount <= maxListed)
             users += profile.name + QLatin1Char('\n');
     }
-    if (!users.isEmpty()) {
+    if (userCount > maxListed)
+        users += QStringLiteral("and %1 more\n").arg(userCount - maxListed);
+    if (userCount > 0) {
         const auto answer = QMessageBox::warning(
             this, QStringLiteral("Confirm remove ") + SectionDisplayName(target, true),
             QStringLiteral("The following profiles use this option, are you sure you want to "
