@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QStringConverter>
 #include <QStringDecoder>
+#include <QVarLengthArray>
 
 namespace {
 
@@ -156,7 +157,9 @@ void ReadProfileArguments(const QString &value, const QList<ConfigSection> &sect
     while (profile.selections.size() < UserAgentSection)
         profile.selections.append(0);
 
-    QList<QStringView> tokens;
+    // A stored value has a dozen tokens or so; kept on the stack, reading thousands of
+    // profiles allocates nothing for them.
+    QVarLengthArray<QStringView, 32> tokens;
     const QStringView text(value);
     qsizetype pos = 0;
     while (pos < text.size()) {

@@ -11,12 +11,22 @@ QByteArray FormatConfig(QList<ConfigSection> &sections, const QList<LaunchProfil
     if (!sections.isEmpty()) {
         QList<ConfigEntry> &profileEntries = sections[ProfileSection].entries;
         profileEntries.clear();
+        profileEntries.reserve(profiles.size());
         for (const LaunchProfile &profile : profiles)
             profileEntries.append(
                 ConfigEntry{profile.name, GetProfileArguments(profile, sections)});
     }
 
-    QString text =
+    // Sized once: growing a text of many megabytes step by step copies it again and again.
+    qsizetype size = 512;
+    for (const ConfigSection &section : std::as_const(sections)) {
+        size += section.header.size() + 2;
+        for (const ConfigEntry &entry : section.entries)
+            size += entry.name.size() + entry.value.size() + 6;
+    }
+    QString text;
+    text.reserve(size);
+    text +=
         QStringLiteral("# A configuration out for the Velmora Mobile Launcher.\n"
                        "# It makes it easy to start multiple instances with various command line\n"
                        "# options.\n"

@@ -11,4 +11,7 @@ public:
     explicit ProfileQListWidget(QWidget *parent = nullptr);
 
     QSize sizeHint() const override;
+
+private:
+    int WidestRow() const;
 };
