@@ -140,7 +140,7 @@ int main(int argc, char *argv[])
     workDir = &dir;
     PrepareFiles();
 
-    SummaryReporter reporter;
+    SummaryReporter reporter(true);
     const double minTime = quick ? 0.01 : 0.5;
     for (const auto &[function, name] :
          {std::pair{&ConfigRead, "ConfigRead"}, std::pair{&QSettingsRead, "QSettingsRead"},

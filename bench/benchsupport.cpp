@@ -81,7 +81,8 @@ void SummaryReporter::ReportRuns(const std::vector<Run> &runs)
         std::string name = run.run_name.function_name;
         if (!run.run_name.args.empty())
             name += '/' + run.run_name.args;
-        seconds[name] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        const double total = cpuTime ? run.cpu_accumulated_time : run.real_accumulated_time;
+        seconds[name] = total / static_cast<double>(run.iterations);
     }
 }
 
@@ -89,7 +90,8 @@ void SummaryReporter::Finalize()
 {
     ConsoleReporter::Finalize();
     std::FILE *out = stdout;
-    std::fprintf(out, "\nSummary (goals are reported, not asserted)\n");
+    std::fprintf(out, "\nSummary of %s time (goals are reported, not asserted)\n",
+                 cpuTime ? "CPU" : "wall-clock");
     for (const Line &line : lines) {
         const auto found = seconds.find(line.name);
         const auto reference = seconds.find(line.reference);

@@ -32,6 +32,10 @@ bool TakeFlag(int &argc, char **argv, const char *flag);
 class SummaryReporter : public benchmark::ConsoleReporter
 {
 public:
+    // With useCpuTime the summary compares the process's CPU time, which other work on a
+    // shared machine disturbs far less than the wall-clock time.
+    explicit SummaryReporter(bool useCpuTime = false) : cpuTime(useCpuTime) {}
+
     // Names are the benchmark's name and arguments, such as "ConfigRead/1000".
     void AddRatio(const std::string &label, const std::string &name, const std::string &reference,
                   double maxRatio);
@@ -56,6 +60,7 @@ private:
         std::string reference;
         double goal;
     };
+    bool cpuTime;
     std::vector<Line> lines;
     std::map<std::string, double> seconds; // per iteration
 };

@@ -60,7 +60,8 @@ bool ReadEntryLine(QStringView line, ConfigEntry &entry)
         return false;
 
     entry.name = pieces[0].toString();
-    entry.name.replace(QLatin1String("\\t"), QLatin1String("\t"));
+    if (entry.name.contains(u'\\'))
+        entry.name.replace(QLatin1String("\\t"), QLatin1String("\t"));
 
     const qsizetype nameEnd = line.startsWith(u'"') ? line.indexOf(u'"', 1) : -1;
     const qsizetype valueStart = nameEnd + 3;
@@ -209,6 +210,7 @@ namespace {
 void CreateProfiles(const QList<ConfigSection> &sections, QList<LaunchProfile> &profiles)
 {
     profiles.clear();
+    profiles.reserve(sections.at(ProfileSection).entries.size());
     for (const ConfigEntry &entry : sections.at(ProfileSection).entries) {
         LaunchProfile profile;
         profile.name = entry.name;
