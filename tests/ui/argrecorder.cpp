@@ -1,22 +1,17 @@
-// Stands in for the emulator in tests: records the arguments it was started with, one per
-// line, in a new file inside the directory that VELMORA_RECORD_DIR names.
+// Stands in for the emulator in tests: writes the arguments it was started with, one per
+// line, to the file that VELMORA_RECORD_FILE names.
 #include <QCoreApplication>
 #include <QFile>
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString dir = qEnvironmentVariable("VELMORA_RECORD_DIR");
-    if (dir.isEmpty())
-        return 2;
-    // Written under another name first, so a reader never sees half a record.
-    const QString path = dir + QStringLiteral("/launch-%1").arg(QCoreApplication::applicationPid());
+    const QString path = qEnvironmentVariable("VELMORA_RECORD_FILE");
+    // Written under another name first, so the test never reads half a record.
     QFile file(path + QStringLiteral(".part"));
-    if (!file.open(QIODevice::WriteOnly))
-        return 3;
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
-    for (const QString &argument : arguments)
-        file.write(argument.toUtf8() + '\n');
+    if (path.isEmpty() || !file.open(QIODevice::WriteOnly))
+        return 2;
+    file.write(QCoreApplication::arguments().mid(1).join(QLatin1Char('\n')).toUtf8());
     file.close();
-    return file.rename(path + QStringLiteral(".args")) ? 0 : 4;
+    return file.rename(path) ? 0 : 3;
 }

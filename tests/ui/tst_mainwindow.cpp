@@ -1,274 +1,350 @@
+#include "adddlg.h"
+#include "filelocations.h"
 #include "mainwindow.h"
-#include "profileqlistwidget.h"
 #include "uitestsupport.h"
 
 #include <QComboBox>
-#include <QFormLayout>
-#include <QLabel>
-#include <QLineEdit>
+#include <QDesktopServices>
+#include <QListWidget>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QStyle>
-#include <QTest>
+#include <QScreen>
+#include <QTemporaryDir>
 
 #include <memory>
 
 namespace {
 
-const QByteArray Fixture = "$VERSION\t107\n"
-                           "[Profile]\n"
-                           "\"Base\"\t\"[Resolution] 2 [PixelDensity] 1 [Input] 0 "
-                           "[UserAgentString] 1 -first arg\"\n"
-                           "\"Phone\"\t\"[Resolution] 0 [PixelDensity] 0 [Input] 1 "
-                           "[UserAgentString] 0 \"\n"
-                           "\"Broken\"\t\"[Resolution] 7 [PixelDensity] 0 [Input] 0 "
-                           "[UserAgentString] 0 \"\n"
-                           "[Resolution]\n"
-                           "\"480x800\"\t\" -windowsize 480x800\"\n"
-                           "\"720x1280\"\t\" -windowsize 720x1280\"\n"
-                           "\"1080x2400\"\t\" -windowsize 1080x2400\"\n"
-                           "[PixelDensity]\n"
-                           "\"160\"\t\" -ppi 160\"\n"
-                           "\"240\"\t\" -ppi 240\"\n"
-                           "[Input]\n"
-                           "\"Touch\"\t\" -input touch\"\n"
-                           "\"Keys\"\t\" -input keys\"\n"
-                           "[UserAgentString]\n"
-                           "\"None\"\t\"\"\n"
-                           "\"Chrome\"\t\" -user-agent \"Mozilla/5.0 (Linux) Mobile\"\"\n";
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString SizeText(const QSize &size)
+{
+    return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+}
 
 } // namespace
 
+// The window on the profiles of mainwindow.ini, with its real dialogs answered from here.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void cleanup();
+public Q_SLOTS:
+    void openUrl(const QUrl &url) { openedUrl = url; }
 
-    void initialState();
-    void labelsInOrder();
-    void addUpdateFollowsWidgets_data();
-    void addUpdateFollowsWidgets();
-    void selectionBeyondSection();
-    void optionRemoveButtonsFollowLists();
-    void profileListSizeHint();
-    void closingWritesConfig();
-    void unreadableUserFileIsKept();
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(dataHome.isValid());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+        QVERIFY(QDir().mkpath(QFileInfo(GetFilePath(ConfigFile)).path()));
+    }
+
+    void init()
+    {
+        QFile::remove(GetFilePath(ConfigFile));
+        QVERIFY(
+            QFile::copy(QStringLiteral(UI_TEST_DIR "/mainwindow.ini"), GetFilePath(ConfigFile)));
+        window = std::make_unique<MainWindow>();
+    }
+
+    void cleanup() { window.reset(); }
+
+    void initialState()
+    {
+        QCOMPARE(list()->currentRow(), 0);
+        QCOMPARE(window->GetCurrentArguments(),
+                 QStringLiteral("[Resolution] 2 [PixelDensity] 1 [Input] 0 [UserAgentString] 1 "
+                                "-first arg"));
+        // The option Remove buttons start disabled even though their lists are not at entry 0.
+        for (const char *name : {"removeResolutionButton", "removePixelDensityButton",
+                                 "removeProfileButton", "addUpdateButton"})
+            QVERIFY(!child(name)->isEnabled());
+    }
+
+    void addUpdateFollowsWidgets()
+    {
+        QPushButton *addUpdate = child("addUpdateButton");
+        combo(ResolutionSection)->setCurrentIndex(0);
+        QVERIFY(addUpdate->isEnabled());
+        combo(ResolutionSection)->setCurrentIndex(2);
+        QVERIFY(!addUpdate->isEnabled());
+        edit()->setText(QStringLiteral("   -first arg  "));
+        QVERIFY(!addUpdate->isEnabled());
+        edit()->setText(QStringLiteral(" -first  arg"));
+        QVERIFY(addUpdate->isEnabled());
+        // The stored resolution lies beyond the section: the list shows none, unlike the profile.
+        list()->setCurrentRow(4);
+        QCOMPARE(combo(ResolutionSection)->currentIndex(), -1);
+        QVERIFY(addUpdate->isEnabled());
+    }
+
+    void addUpdateProfile_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QStringList>("script");
+        QTest::addColumn<int>("target"); // the row that takes the window's state; -1: none
+        QTest::addColumn<QString>("message");
+
+        const QString replace =
+            QStringLiteral("Add Profile\nThis profile already exists. Do you want to replace it?");
+        QTest::newRow("new name, other case") << 0 << QStringList{"=tablet large"} << 5 << "";
+        QTest::newRow("existing, replaced") << 0 << QStringList{"=P3", "OK"} << 3 << replace;
+        QTest::newRow("existing, declined: asked again")
+            << 0 << QStringList{"=P3", "Cancel", "Cancel"} << -1 << replace;
+        QTest::newRow("double quote refused: asked again")
+            << 0 << QStringList{"=Big \"one\"", "OK", "Cancel"} << -1
+            << "Add Profile\nA profile name cannot contain a double quote.";
+        QTest::newRow("cancel") << 0 << QStringList{"Cancel"} << -1 << "";
+        QTest::newRow("empty name") << 0 << QStringList{"="} << -1 << "";
+        QTest::newRow("update later row") << 2 << QStringList() << 2 << "";
+    }
+
+    void addUpdateProfile()
+    {
+        QFETCH(int, row);
+        QFETCH(QStringList, script);
+        QFETCH(int, target);
+
+        list()->setCurrentRow(row);
+        combo(UserAgentSection)->setCurrentIndex(0);
+        edit()->setText(QStringLiteral(" -b "));
+        const QString state = window->GetCurrentArguments();
+        QStringList expected = ProfileDump();
+        AnswerModals modals(script);
+        window->OnAddUpdateProfile();
+        QVERIFY(modals.Done());
+        QTEST(modals.seen.join(QString()), "message");
+
+        if (target == expected.size())
+            expected << script.first().mid(1) + '|' + state;
+        else if (target >= 0)
+            expected[target] = expected[target].section('|', 0, 0) + '|' + state;
+        QCOMPARE(ProfileDump(), expected);
+        QCOMPARE(list()->count(), expected.size());
+        QCOMPARE(list()->currentRow(), target < 0 ? row : target);
+        QVERIFY(expected[list()->currentRow()].startsWith(list()->currentItem()->text() + '|'));
+        QCOMPARE(child("addUpdateButton")->isEnabled(), target < 0);
+    }
+
+    void removeProfile()
+    {
+        AnswerModals modals({"Cancel", "OK"});
+        list()->setCurrentRow(1);
+        child("removeProfileButton")->click();
+        QCOMPARE(list()->count(), 5);
+        child("removeProfileButton")->click();
+        QVERIFY(modals.Done());
+        QCOMPARE(modals.seen.last(),
+                 QStringLiteral("Confirm Remove Profile\nAre you sure you "
+                                "want to remove this profile?\n\nTablet Large"));
+        QCOMPARE(ProfileNames(window->Profiles()), QStringList({"Base", "P2", "P3", "Lost"}));
+        QCOMPARE(list()->item(1)->text(), QStringLiteral("P2"));
+        QCOMPARE(list()->currentRow(), 0);
+        QVERIFY(!child("removeProfileButton")->isEnabled());
+    }
+
+    void launch_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("arguments"); // typed, not stored; null keeps the profile's
+        QTest::addColumn<QString>("expected");  // the arguments received, joined by '|'
+
+        QTest::newRow("quoted user agent")
+            << 0 << QString()
+            << "-windowsize|1080x2400|-ppi|240|-user-agent|Mozilla/5.0 (Linux) Mobile|"
+               "-profile-name|Base|-first|arg";
+        QTest::newRow("name with a blank")
+            << 1 << QString() << "-windowsize|480x800|-ppi|160|-profile-name|Tablet Large|-ab";
+        QTest::newRow("list without current item")
+            << 4 << QString() << "-ppi|160|-profile-name|Lost";
+        QTest::newRow("quoted free text, not updated")
+            << 2 << QStringLiteral(" -url \"a b\"  -x ")
+            << "-windowsize|320x480|-ppi|240|-profile-name|P2|-url|a b|-x";
+    }
+
+    void launch()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, arguments);
+
+        list()->setCurrentRow(row);
+        if (!arguments.isNull())
+            edit()->setText(arguments);
+        QTemporaryDir records;
+        const QString record = records.filePath(QStringLiteral("args"));
+        qputenv("VELMORA_RECORD_FILE", QFile::encodeName(record));
+        child("launchButton")->click();
+        QTRY_VERIFY(QFile::exists(record));
+        QTEST(QString::fromUtf8(ReadAll(record)).replace('\n', '|'), "expected");
+    }
+
+    void launchWithoutEmulator()
+    {
+        const QString emulator = GetFilePath(EmulatorExecutable);
+        QVERIFY(QFile::rename(emulator, emulator + ".aside"));
+        AnswerModals modals({"OK"});
+        window->OnLaunch();
+        QVERIFY(QFile::rename(emulator + ".aside", emulator));
+        QVERIFY(modals.Done());
+        QCOMPARE(modals.seen, QStringList("Velmora Mobile Emulator Launcher\nFailed to start "
+                                          "Velmora Mobile Emulator!"));
+    }
+
+    void help()
+    {
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+        child("helpButton")->click();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(openedUrl, QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
+                                                QStringLiteral("/LauncherHelp.html")));
+    }
+
+    void addDlgOkState_data()
+    {
+        // The name row, the keys typed into the number row, and what its validator kept.
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<bool>("enabled");
+
+        QTest::newRow("lone blank") << QStringList{" ", "10", "10"} << true;
+        QTest::newRow("double quote") << QStringList{"a\"b", "10", "10"} << false;
+        QTest::newRow("0 refused") << QStringList{"a", "0", ""} << false;
+        QTest::newRow("letters refused") << QStringList{"a", "a-+ 5", "5"} << true;
+        QTest::newRow("largest") << QStringList{"a", "2147483647", "2147483647"} << true;
+        QTest::newRow("too large") << QStringList{"a", "2147483648", "2147483648"} << false;
+    }
+
+    void addDlgOkState()
+    {
+        QFETCH(QStringList, rows);
+        AddDlg dialog(nullptr, QStringLiteral("Add"),
+                      {{AddDlgField::FieldText, QStringLiteral("Name:"), nullptr},
+                       {AddDlgField::FieldNumber, QStringLiteral("Width:"), nullptr}});
+        QTest::keyClicks(dialog.fields[0].edit, rows[0]);
+        QTest::keyClicks(dialog.fields[1].edit, rows[1]);
+        QCOMPARE(dialog.fields[1].edit->text(), rows[2]);
+        QTEST(FindButton(&dialog, QStringLiteral("OK"))->isEnabled(), "enabled");
+    }
+
+    void addResolution_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QStringList>("script"); // the size warning only shows above the screen
+
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        QTest::newRow("screen size") << screen << QStringList();
+        QTest::newRow("wider, Yes") << screen + QSize(1, 0) << QStringList("Yes");
+        QTest::newRow("taller, No") << screen + QSize(0, 1) << QStringList("No");
+    }
+
+    void addResolution()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QStringList, script);
+
+        const QString typed = SizeText(size);
+        AnswerModals modals(QStringList{"=Big|" + QString(typed).replace('x', '|')} + script);
+        window->OnAddResolution();
+        QVERIFY(modals.Done());
+        const QString warning =
+            QStringLiteral("Resolution bigger than the current screen size!\n"
+                           "You are trying to add: %1\nbut the current screen "
+                           "resolution is: %2\n\nAre you sure ?")
+                .arg(typed, SizeText(QGuiApplication::primaryScreen()->geometry().size()));
+        QCOMPARE(modals.seen, script.isEmpty() ? QStringList() : QStringList(warning));
+        const bool added = script != QStringList("No");
+        const ConfigSection &section = window->Sections().at(ResolutionSection);
+        QCOMPARE(section.combo->count(), section.entries.size());
+        QCOMPARE(section.entries.last().value,
+                 QString(" -windowsize " + (added ? typed : "1080x2400")));
+        QCOMPARE(section.combo->currentIndex(), 2 + added);
+        QCOMPARE(child("removeResolutionButton")->isEnabled(), added);
+    }
+
+    void removeOption()
+    {
+        const QStringList before = ProfileDump();
+        AnswerModals modals({"No", "Yes"});
+        // Entry 0 is where users fall back to, so it stays; no current entry removes nothing.
+        for (int entry : {0, -1}) {
+            combo(ResolutionSection)->setCurrentIndex(entry);
+            QVERIFY(!window->RemoveOption(ResolutionSection));
+        }
+        combo(ResolutionSection)->setCurrentIndex(1);
+        window->OnRemoveResolution();
+        QCOMPARE(ProfileDump(), before);
+        window->OnRemoveResolution();
+        QVERIFY(modals.Done());
+        QCOMPARE(modals.seen.last(), QStringLiteral("Confirm remove resolution\nThe following "
+                                                    "profiles use this option, are you sure you "
+                                                    "want to continue?\n\nTablet Large\nP3\n"));
+
+        // Users fall back to entry 0 and keep the removed fragment; later entries move down.
+        QList<int> resolutions;
+        QStringList arguments;
+        for (const LaunchProfile &profile : window->Profiles()) {
+            resolutions << profile.selections.at(ResolutionSection - 1);
+            arguments << profile.arguments;
+        }
+        QCOMPARE(resolutions, QList<int>({1, 0, 0, 0, 8}));
+        QCOMPARE(arguments, QStringList({" -first arg", " -ab  -windowsize 480x800", "",
+                                         " -windowsize 480x800", ""}));
+        QCOMPARE(window->Sections().at(ResolutionSection).EntryNames(),
+                 QStringList({"Small", "1080x2400"}));
+        QCOMPARE(combo(ResolutionSection)->count(), 2);
+        QCOMPARE(combo(ResolutionSection)->currentIndex(), 0);
+        QVERIFY(!child("removeResolutionButton")->isEnabled());
+    }
+
+    void closeWritesAndNewWindowReadsBack()
+    {
+        AnswerModals modals({"=Added", "=Wide|1|2", "=Dense|640", "OK", "Yes"});
+        combo(UserAgentSection)->setCurrentIndex(0);
+        window->OnAddUpdateProfile();
+        list()->setCurrentRow(2);
+        edit()->setText(QStringLiteral("-changed"));
+        window->OnAddUpdateProfile();
+        window->OnAddResolution();
+        window->OnAddPixelDensity();
+        list()->setCurrentRow(1);
+        window->OnRemoveProfile();
+        combo(ResolutionSection)->setCurrentIndex(1);
+        window->OnRemoveResolution();
+        QVERIFY(modals.Done());
+        window.reset();
+        const QByteArray written = ReadAll(GetFilePath(ConfigFile));
+        QCOMPARE(written, ReadAll(QStringLiteral(UI_TEST_DIR "/mainwindow-edited.ini")));
+
+        // What a new window read, it writes again unchanged.
+        window = std::make_unique<MainWindow>();
+        window.reset();
+        QCOMPARE(ReadAll(GetFilePath(ConfigFile)), written);
+    }
 
 private:
-    template <typename T> T *child(const char *name) const
+    template <typename T = QPushButton> T *child(const char *name) const
     {
         return window->findChild<T *>(QLatin1String(name));
     }
     QComboBox *combo(int section) const { return window->Sections().at(section).combo; }
+    QListWidget *list() const { return child<QListWidget>("profileList"); }
+    QLineEdit *edit() const { return child<QLineEdit>("argumentsEdit"); }
+
+    QStringList ProfileDump() const
+    {
+        QStringList dump;
+        for (const LaunchProfile &profile : window->Profiles())
+            dump << profile.name + '|' + window->GetProfileArguments(profile);
+        return dump;
+    }
 
     QTemporaryDir dataHome;
+    QUrl openedUrl;
     std::unique_ptr<MainWindow> window;
 };
-
-void TestMainWindow::initTestCase()
-{
-    QVERIFY(dataHome.isValid());
-    UseTemporaryDataHome(dataHome);
-}
-
-void TestMainWindow::init()
-{
-    QVERIFY(WriteUserConfig(Fixture));
-    window = std::make_unique<MainWindow>();
-}
-
-void TestMainWindow::cleanup()
-{
-    window.reset();
-    QFile::remove(UserConfigPath());
-}
-
-void TestMainWindow::initialState()
-{
-    auto *list = child<ProfileQListWidget>("profileList");
-    QCOMPARE(list->count(), 3);
-    QCOMPARE(list->currentRow(), 0);
-    QCOMPARE(list->item(1)->text(), QStringLiteral("Phone"));
-
-    QCOMPARE(combo(ResolutionSection)->currentIndex(), 2);
-    QCOMPARE(combo(ResolutionSection)->currentText(), QStringLiteral("1080x2400"));
-    QCOMPARE(combo(PixelDensitySection)->currentIndex(), 1);
-    QCOMPARE(combo(InputSection)->currentIndex(), 0);
-    QCOMPARE(combo(UserAgentSection)->currentIndex(), 1);
-    QCOMPARE(child<QLineEdit>("argumentsEdit")->text(), QStringLiteral(" -first arg"));
-
-    // The option Remove buttons start disabled even though the lists are not at entry 0.
-    QVERIFY(!child<QPushButton>("removeResolutionButton")->isEnabled());
-    QVERIFY(!child<QPushButton>("removePixelDensityButton")->isEnabled());
-    QVERIFY(!child<QPushButton>("removeProfileButton")->isEnabled());
-    auto *addUpdate = child<QPushButton>("addUpdateButton");
-    QCOMPARE(addUpdate->text(), QStringLiteral("Add"));
-    QVERIFY(!addUpdate->isEnabled());
-    QCOMPARE(window->windowTitle(), QStringLiteral("Velmora Mobile Emulator"));
-}
-
-void TestMainWindow::labelsInOrder()
-{
-    auto *form = window->findChild<QFormLayout *>();
-    QVERIFY(form);
-    QStringList labels;
-    for (int row = 0; row < form->rowCount(); ++row) {
-        auto *label = qobject_cast<QLabel *>(form->itemAt(row, QFormLayout::LabelRole)->widget());
-        labels << label->text();
-    }
-    QCOMPARE(labels, QStringList({QStringLiteral("Resolution"), QStringLiteral("Pixel Density"),
-                                  QStringLiteral("Input"), QStringLiteral("User Agent String"),
-                                  QStringLiteral("&Arguments")}));
-    // Alt+A reaches the Arguments field through the label's buddy.
-    auto *argumentsLabel =
-        qobject_cast<QLabel *>(form->itemAt(4, QFormLayout::LabelRole)->widget());
-    QCOMPARE(argumentsLabel->buddy(), child<QLineEdit>("argumentsEdit"));
-}
-
-void TestMainWindow::addUpdateFollowsWidgets_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("resolution"); // -1 leaves the list alone
-    QTest::addColumn<QString>("arguments");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<bool>("enabled");
-
-    QTest::newRow("first row unchanged") << 0 << -1 << " -first arg"
-                                         << "Add" << false;
-    QTest::newRow("first row other list entry") << 0 << 0 << " -first arg"
-                                                << "Add" << true;
-    QTest::newRow("first row list changed back") << 0 << 2 << " -first arg"
-                                                 << "Add" << false;
-    QTest::newRow("outer blanks ignored") << 0 << -1 << "   -first arg  "
-                                          << "Add" << false;
-    QTest::newRow("inner blank counts") << 0 << -1 << " -first  arg"
-                                        << "Add" << true;
-    QTest::newRow("later row unchanged") << 1 << -1 << ""
-                                         << "Update" << false;
-    QTest::newRow("later row new text") << 1 << -1 << "-x"
-                                        << "Update" << true;
-    QTest::newRow("later row whitespace only") << 1 << -1 << " \t "
-                                               << "Update" << false;
-}
-
-void TestMainWindow::addUpdateFollowsWidgets()
-{
-    QFETCH(int, row);
-    QFETCH(int, resolution);
-    QFETCH(QString, arguments);
-
-    child<ProfileQListWidget>("profileList")->setCurrentRow(row);
-    if (resolution >= 0) {
-        combo(ResolutionSection)->setCurrentIndex(0);
-        combo(ResolutionSection)->setCurrentIndex(resolution);
-    }
-    child<QLineEdit>("argumentsEdit")->setText(arguments);
-
-    auto *addUpdate = child<QPushButton>("addUpdateButton");
-    QTEST(addUpdate->text(), "caption");
-    QTEST(addUpdate->isEnabled(), "enabled");
-    QCOMPARE(child<QPushButton>("removeProfileButton")->isEnabled(), row != 0);
-}
-
-void TestMainWindow::selectionBeyondSection()
-{
-    auto *list = child<ProfileQListWidget>("profileList");
-    QSignalSpy spy(list, &QListWidget::currentRowChanged);
-    list->setCurrentRow(2);
-    QCOMPARE(spy.count(), 1);
-
-    QCOMPARE(combo(ResolutionSection)->currentIndex(), -1);
-    QVERIFY(window->GetCurrentArguments().startsWith(QStringLiteral("[Resolution] -1 ")));
-    QVERIFY(child<QPushButton>("addUpdateButton")->isEnabled());
-    // The stored number is kept as it was until the profile is updated.
-    QCOMPARE(window->Profiles().at(2).selections.at(0), 7);
-}
-
-void TestMainWindow::optionRemoveButtonsFollowLists()
-{
-    auto *removeResolution = child<QPushButton>("removeResolutionButton");
-    auto *removeDensity = child<QPushButton>("removePixelDensityButton");
-    combo(ResolutionSection)->setCurrentIndex(1);
-    QVERIFY(removeResolution->isEnabled());
-    QVERIFY(!removeDensity->isEnabled());
-    combo(ResolutionSection)->setCurrentIndex(0);
-    QVERIFY(!removeResolution->isEnabled());
-    combo(PixelDensitySection)->setCurrentIndex(0);
-    combo(PixelDensitySection)->setCurrentIndex(1);
-    QVERIFY(removeDensity->isEnabled());
-}
-
-void TestMainWindow::profileListSizeHint()
-{
-    auto *list = child<ProfileQListWidget>("profileList");
-    const QSize before = list->sizeHint();
-    QCOMPARE(before.height(), 192);
-    QVERIFY(before.width() > list->sizeHintForColumn(0));
-
-    const QString longName(80, QLatin1Char('W'));
-    list->item(1)->setText(longName);
-    const QSize after = list->sizeHint();
-    QCOMPARE(after.height(), 192);
-    const int barExtent = list->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    QVERIFY(after.width() >= list->fontMetrics().horizontalAdvance(longName) + barExtent + 5);
-    QVERIFY(after.width() > before.width());
-}
-
-void TestMainWindow::closingWritesConfig()
-{
-    child<ProfileQListWidget>("profileList")->setCurrentRow(1);
-    child<QLineEdit>("argumentsEdit")->setText(QStringLiteral("-new  text "));
-    window->OnAddUpdateProfile();
-    window.reset();
-
-    const QByteArray written = ReadUserConfig();
-    QVERIFY(written.startsWith("# A configuration out for the Velmora Mobile Launcher.\n"));
-    QVERIFY(written.contains("\n$VERSION\t107\n"));
-    QVERIFY(written.contains("\"Phone\"\t\"[Resolution] 0 [PixelDensity] 0 [Input] 1 "
-                             "[UserAgentString] 0 -new  text\"\n"));
-    QVERIFY(written.contains("\"Chrome\"\t\" -user-agent \"Mozilla/5.0 (Linux) Mobile\"\"\n"));
-
-    // A second window reads back what the first wrote.
-    window = std::make_unique<MainWindow>();
-    QCOMPARE(window->Profiles().size(), 3);
-    QCOMPARE(window->Profiles().at(1).arguments, QStringLiteral(" -new text"));
-    QCOMPARE(window->Sections().at(UserAgentSection).entries.at(1).value,
-             QStringLiteral(" -user-agent \"Mozilla/5.0 (Linux) Mobile\""));
-}
-
-void TestMainWindow::unreadableUserFileIsKept()
-{
-#ifdef Q_OS_UNIX
-    // A directory where the file should be cannot be read as a file, even by root.
-    window.reset();
-    QFile::remove(UserConfigPath());
-    QVERIFY(QDir().mkpath(UserConfigPath()));
-    const QString defaultPath =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/LauncherDefault.ini");
-    QFile::remove(defaultPath);
-    QVERIFY(QFile::copy(QStringLiteral(VELMORA_BIN_DIR "/LauncherDefault.ini"), defaultPath));
-
-    QString warning;
-    AnswerNextModal([&warning](QWidget *box) {
-        warning = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->text();
-        ClickButton(box, QStringLiteral("OK"));
-    });
-    window = std::make_unique<MainWindow>();
-    QVERIFY(warning.contains(QStringLiteral("cannot be read")));
-    QVERIFY(window->Profiles().size() >= 2);
-    QVERIFY(!window->SaveConfig());
-    window.reset();
-    QVERIFY(QFileInfo(UserConfigPath()).isDir());
-    QVERIFY(QDir().rmdir(UserConfigPath()));
-    QFile::remove(defaultPath);
-#else
-    QSKIP("needs a file system where a directory can stand in for the file");
-#endif
-}
 
 QTEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

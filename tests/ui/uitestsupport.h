@@ -2,83 +2,64 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QPointer>
-#include <QStandardPaths>
-#include <QTemporaryDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
 #include <QTimer>
-#include <QWidget>
 
-#include <functional>
-#include <memory>
-
-// Points the per-user data location at a temporary directory for the whole test run.
-inline void UseTemporaryDataHome(const QTemporaryDir &dir)
-{
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
-}
-
-inline QString UserConfigPath()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Velmora/VelmoraMobileEmulator/Launcher.ini");
-}
-
-inline bool WriteUserConfig(const QByteArray &content)
-{
-    const QString path = UserConfigPath();
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(content) == content.size();
-}
-
-inline QByteArray ReadUserConfig()
-{
-    QFile file(UserConfigPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Answers the next modal dialogs, one function each, in the order they are shown, so the
-// product keeps calling the real dialogs and the test answers them like a user.
-inline void AnswerModals(QList<std::function<void(QWidget *)>> answers)
-{
-    auto *timer = new QTimer(qApp);
-    auto handled = std::make_shared<QPointer<QWidget>>();
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, answers, handled]() mutable {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible() || modal == handled->data())
-            return;
-        *handled = modal;
-        const auto answer = answers.takeFirst();
-        if (answers.isEmpty()) {
-            timer->stop();
-            timer->deleteLater();
-        }
-        answer(modal);
-    });
-    timer->start(5);
-}
-
-inline void AnswerNextModal(std::function<void(QWidget *)> answer)
-{
-    AnswerModals({std::move(answer)});
-}
-
-inline QAbstractButton *FindButton(QWidget *dialog, const QString &text)
+inline QAbstractButton *FindButton(QWidget *dialog, const QString &caption)
 {
     const auto buttons = dialog->findChildren<QAbstractButton *>();
     for (QAbstractButton *button : buttons) {
-        if (button->text().remove(QLatin1Char('&')) == text)
+        if (button->text().remove(QLatin1Char('&')) == caption)
             return button;
     }
     return nullptr;
 }
 
-inline void ClickButton(QWidget *dialog, const QString &text)
+// Answers the modal dialogs shown while it lives, in the order they appear, so the product
+// calls the real dialogs and the test answers them like a user. A step "=a|b" types a and b
+// into the dialog's line edits and presses OK; any other step presses the button of that
+// caption. A dialog beyond the script is rejected and counted: it fails the test instead of
+// hanging it.
+class AnswerModals
 {
-    if (QAbstractButton *button = FindButton(dialog, text))
-        button->click();
-}
+public:
+    explicit AnswerModals(QStringList script) : steps(std::move(script))
+    {
+        QObject::connect(&timer, &QTimer::timeout, &timer, [this] { AnswerNext(); });
+        timer.start(5);
+    }
+    bool Done() const { return steps.isEmpty() && unexpected == 0; }
+
+    QStringList seen; // title and text of each message box
+
+private:
+    void AnswerNext()
+    {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        // An answered dialog closes at once; one that stays open takes the next step.
+        if (!dialog || !dialog->isVisible())
+            return;
+        if (auto *box = qobject_cast<QMessageBox *>(dialog))
+            seen << box->windowTitle() + QLatin1Char('\n') + box->text();
+        if (steps.isEmpty()) {
+            ++unexpected;
+            dialog->reject();
+            return;
+        }
+        QString step = steps.takeFirst();
+        if (step.startsWith(QLatin1Char('='))) {
+            const auto edits = dialog->findChildren<QLineEdit *>();
+            const QStringList texts = step.mid(1).split(QLatin1Char('|'));
+            for (int i = 0; i < texts.size(); ++i)
+                QTest::keyClicks(edits.value(i), texts[i]);
+            step = QStringLiteral("OK");
+        }
+        FindButton(dialog, step)->click();
+    }
+
+    QStringList steps;
+    int unexpected = 0;
+    QTimer timer;
+};
