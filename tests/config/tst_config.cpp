@@ -1,0 +1,176 @@
+#include "configreader.h"
+#include "configwriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Every entry as "header|name|value", then every profile as "name|selections|arguments".
+QStringList Dump(const QList<ConfigSection> &sections, const QList<LaunchProfile> &profiles = {})
+{
+    QStringList lines;
+    for (const ConfigSection &section : sections) {
+        for (const ConfigEntry &entry : section.entries)
+            lines.append(section.header + u'|' + entry.name + u'|' + entry.value);
+    }
+    for (const LaunchProfile &profile : profiles) {
+        QStringList numbers;
+        for (const int selection : profile.selections)
+            numbers.append(QString::number(selection));
+        lines.append(profile.name + u'|' + numbers.join(u',') + u'|' + profile.arguments);
+    }
+    return lines;
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+} // namespace
+
+class TestConfig : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+private Q_SLOTS:
+    void parse_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QStringList>("model");
+        const auto input = [](const char *e) { return QStringList{"[Input]|" + QString(e)}; };
+        QTest::newRow("line kinds") << "x\r\n\"a\"\n[Input]\r\n\r\n#\"c\"\r\n\"a\"\t\"b\"\r\n"
+                                    << 0 << input("a|b");
+        QTest::newRow("headers") << "[Input]=x\n[Extra]\n [Input]\n[input]" << 0
+                                 << QStringList{"[Input]|[Extra]|", "[Input]| [Input]|",
+                                                "[Input]|[input]|"};
+        QTest::newRow("backslash t") << "[Input]\n\"a\\tb\"\t\"c\\td\"" << 0 << input("a\tb|c\\td");
+        // Only the writer's form takes the value up to the last double quote.
+        QTest::newRow("other forms") << "[Input]\n\"\"\"\"\n\"n\" \"v\"w\"\n\"m\"\t\"v" << 0
+                                     << QStringList{"[Input]|n|v", "[Input]|m|v"};
+        QTest::newRow("versions") << "[Input]\n$VERSION\t106\n$VERSION= ,abc 2147483648 +107 9\n"
+                                     "$VERSION x\n#$VERSION\t5\n $VERSION 5"
+                                  << 107 << input(" $VERSION 5|");
+        QTest::newRow("profile value")
+            << "[Profile]\n\"p\"\t\"[Resolution] 2 [PixelDensity] x\u3000 1\t[input] [Input]2 "
+               "[Input] 2147483648 [Input] -1 -a [UserAgentString]\""
+            << 0 << QStringList{"p|2,0,-1,0| x 1 [input] [Input]2 2147483648 -a"};
+    }
+    void parse()
+    {
+        QFETCH(QString, text);
+        QList<ConfigSection> sections = CreateSections();
+        QTEST(ParseConfigText(text, sections), "version");
+        QList<LaunchProfile> profiles;
+        for (const ConfigEntry &entry : sections[ProfileSection].entries) {
+            profiles.append(LaunchProfile{entry.name, "", {0, 0, 0, 0}});
+            ReadProfileArguments(entry.value, sections, profiles.last());
+        }
+        // The [Profile] entries show as the profiles read from them.
+        QTEST(Dump(sections.mid(ResolutionSection), profiles), "model");
+    }
+
+    void readConfig_data()
+    {
+        QTest::addColumn<QString>("name"); // empty: the directory itself, which cannot be read
+        QTest::addColumn<QByteArray>("content"); // null: no file
+        QTest::addColumn<ConfigReadResult::Status>("status");
+        QTest::addColumn<QString>("renamedTo");
+        QTest::addColumn<QStringList>("model");
+        using Result = ConfigReadResult;
+        const QStringList kept{"kept|e|v", "kept||"};
+        QTest::newRow("missing") << "Launcher.ini" << QByteArray() << Result::Missing << "" << kept;
+        QTest::newRow("unreadable") << "" << QByteArray() << Result::Unreadable << "" << kept;
+        QTest::newRow("outdated default file")
+            << "LauncherDefault.ini" << QByteArray("$VERSION\t106\n[Input]\n\"a\"\t\"b\"\n")
+            << Result::Loaded << ""
+            << QStringList{"[Profile]|Default|",         "[Resolution]|Default|",
+                           "[PixelDensity]|Default|",    "[Input]|Default|",
+                           "[UserAgentString]|Default|", "Default|0,0,0,0|"};
+        QTest::newRow("never overwrites")
+            << "Launcher.ini" << QByteArray("[Input]\n\"a\"") << Result::Refused
+            << "Launcher.0.2.ini" << QStringList{"[Input]|a|"};
+        // A name of 255 characters is allowed; its ".106.ini" form is too long, even for root.
+        QTest::newRow("rename fails") << QString(251, u'L') + ".ini" << QByteArray("$VERSION\t106")
+                                      << Result::Refused << "" << QStringList{};
+    }
+    void readConfig()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, renamedTo);
+        QTemporaryDir tmp;
+        // Names already taken, which setting aside a file without a version must skip.
+        const QStringList taken{"Launcher.0.ini", "Launcher.0.1.ini"};
+        for (const QString &other : taken)
+            QVERIFY(WriteFile(tmp.filePath(other), other.toUtf8()));
+        QVERIFY(content.isNull() || WriteFile(tmp.filePath(name), content));
+        // A file that gives no model leaves the one held before untouched.
+        QList<ConfigSection> sections{ConfigSection{"kept", {{"e", "v"}}, nullptr}};
+        QList<LaunchProfile> profiles{LaunchProfile{"kept", "", {}}};
+        // As in the launcher, only the user's file is set aside, never the default one.
+        const bool rename = name != "LauncherDefault.ini";
+        const ConfigReadResult result = ReadConfig(tmp.filePath(name), rename, sections, profiles);
+        QTEST(result.status, "status");
+        QCOMPARE(result.renamedTo, renamedTo.isEmpty() ? QString() : tmp.filePath(renamedTo));
+        QTEST(Dump(sections, profiles), "model");
+        // No file is lost or changed; one set aside keeps its bytes under its new name.
+        for (const QString &other : taken)
+            QCOMPARE(ReadAll(tmp.filePath(other)), other.toUtf8());
+        if (!content.isNull())
+            QCOMPARE(ReadAll(tmp.filePath(renamedTo.isEmpty() ? name : renamedTo)), content);
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).size(), content.isNull() ? 2 : 3);
+    }
+
+    // Found by fuzzing: kept as they were, unpaired surrogates were saved as other characters.
+    void unpairedSurrogates()
+    {
+        const QByteArray utf16 = QByteArray::fromHex("feffd8000061dc00d83dde00d800");
+        QCOMPARE(DecodeConfigData(utf16), QStringLiteral("\ufffda\ufffd\U0001f600\ufffd"));
+    }
+
+    void write()
+    {
+        QList<ConfigSection> sections = CreateSections();
+        for (ConfigSection &section : sections)
+            section.entries = {ConfigEntry{"Default", ""}};
+        sections[ProfileSection].entries.append(ConfigEntry{"stale", "x"});
+        QList<LaunchProfile> profiles{LaunchProfile{"Default", "", {0, 0, 0, 0}}};
+        const QString path = dir.filePath("sub/dir/Launcher.ini");
+        QCOMPARE(WriteConfig(path, sections, profiles), ConfigWriteResult::Written);
+        QCOMPARE(ReadAll(path), ReadAll(VELMORA_TEST_DATA_DIR "/config/all-default.ini"));
+
+        // Nothing is escaped, yet every name and value the format can carry reads back the same.
+        sections[InputSection].entries = {{"a\tb \\", " -x \"q r\""}, {" ", "\""}, {"#", "\\t\""}};
+        profiles.append({"p\t\\", QStringLiteral("\u3000-url \"a b\"\n"), {-1, 7, 0, 2}});
+        QCOMPARE(WriteConfig(path, sections, profiles), ConfigWriteResult::Written);
+        QVERIFY(ReadAll(path).contains("\n\"p\t\\\"\t\"[Resolution] -1 [PixelDensity] 7 [Input] 0 "
+                                       "[UserAgentString] 2 -url \"a b\"\"\n"));
+        QList<ConfigSection> read;
+        QList<LaunchProfile> readProfiles;
+        QCOMPARE(ReadConfig(path, true, read, readProfiles).status, ConfigReadResult::Loaded);
+        QCOMPARE(Dump(read), Dump(sections));
+        QCOMPARE(Dump({}, readProfiles).last(), "p\t\\|-1,7,0,2| -url \"a b\"");
+
+        // A save that cannot be made says so and leaves what was there in place.
+        QVERIFY(QDir().mkpath(path + ".d/inside"));
+        QCOMPARE(WriteConfig(path + ".d", sections, profiles), ConfigWriteResult::Failed);
+        QVERIFY(QFileInfo(path + ".d/inside").isDir());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConfig)
+#include "tst_config.moc"
