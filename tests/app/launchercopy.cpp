@@ -6,12 +6,9 @@
 
 LauncherCopy::LauncherCopy(bool withDefaultConfig)
 {
-    const QString binDir = QStringLiteral(VELMORA_BIN_DIR);
-    valid = appDir.isValid() && dataDir.isValid() && tmpDir.isValid() &&
-            QFile::copy(binDir + QStringLiteral("/velmora-launcher"), Program());
-    if (withDefaultConfig)
-        valid = valid && QFile::copy(binDir + QStringLiteral("/LauncherDefault.ini"),
-                                     appDir.filePath(QStringLiteral("LauncherDefault.ini")));
+    valid = appDir.isValid() && dataDir.isValid() &&
+            AddCompanion(QStringLiteral("velmora-launcher")) &&
+            (!withDefaultConfig || AddCompanion(QStringLiteral("LauncherDefault.ini")));
 }
 
 bool LauncherCopy::AddCompanion(const QString &fileName) const
@@ -22,15 +19,14 @@ bool LauncherCopy::AddCompanion(const QString &fileName) const
 std::unique_ptr<QProcess> LauncherCopy::Start() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), dataDir.path());
-    env.insert(QStringLiteral("TMPDIR"), tmpDir.path());
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), tmpDir.path());
-    // What the launcher starts keeps its caches here too, away from the real home.
-    env.insert(QStringLiteral("HOME"), dataDir.path());
+    // Its file, lock and socket, and the caches of what it starts, stay away from the real
+    // home and from any other copy.
+    for (const char *name : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR", "TMPDIR", "HOME"})
+        env.insert(QLatin1String(name), dataDir.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     std::unique_ptr<QProcess> process(new QProcess);
     process->setProcessEnvironment(env);
-    process->start(Program(), QStringList());
+    process->start(appDir.filePath(QStringLiteral("velmora-launcher")), QStringList());
     return process;
 }
 
@@ -39,21 +35,22 @@ QString LauncherCopy::ConfigPath() const
     return dataDir.filePath(QStringLiteral("Velmora/VelmoraMobileEmulator/Launcher.ini"));
 }
 
-bool LauncherCopy::DataDirEmpty() const
+QString LauncherCopy::SocketPath() const
 {
-    return QDir(dataDir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QDir dir(dataDir.path());
+    return dir.filePath(dir.entryList(QDir::System).value(0));
 }
 
 QStringList FindWindows(const QString &title, qint64 pid)
 {
-    QStringList arguments{QStringLiteral("search"), QStringLiteral("--onlyvisible")};
+    QStringList arguments{QStringLiteral("search"), QStringLiteral("--all"),
+                          QStringLiteral("--onlyvisible")};
     if (pid > 0)
         arguments << QStringLiteral("--pid") << QString::number(pid);
     arguments << QStringLiteral("--name") << QLatin1Char('^') + title + QLatin1Char('$');
     QProcess xdotool;
     xdotool.start(QStringLiteral("xdotool"), arguments);
-    if (!xdotool.waitForFinished())
-        return {};
+    xdotool.waitForFinished();
     return QString::fromLatin1(xdotool.readAllStandardOutput())
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
@@ -68,13 +65,16 @@ bool RunXdotool(const QStringList &arguments)
 QString WaitForWindow(const QProcess &process)
 {
     QStringList windows;
-    const bool shown = QTest::qWaitFor(
+    // Once the process has ended, its id is 0, which would match the windows of all.
+    const bool settled = QTest::qWaitFor(
         [&] {
+            if (process.state() == QProcess::NotRunning)
+                return true;
             windows = FindWindows(LauncherWindowTitle, process.processId());
-            return !windows.isEmpty() || process.state() == QProcess::NotRunning;
+            return !windows.isEmpty();
         },
         LauncherStartTimeoutMs);
-    return shown && !windows.isEmpty() ? windows.constFirst() : QString();
+    return settled ? windows.value(0) : QString();
 }
 
 bool WaitForExit(QProcess &process, int exitCode)

@@ -11,30 +11,24 @@
 inline const QString LauncherWindowTitle = QStringLiteral("Velmora Mobile Emulator");
 constexpr int LauncherStartTimeoutMs = 20000;
 
-// A copy of the launcher in a directory of its own, which gives it an identity of its own,
-// with its own data and temporary directories.
+// A copy of the launcher: a directory of its own gives it an identity and data of its own.
 class LauncherCopy
 {
 public:
     explicit LauncherCopy(bool withDefaultConfig);
 
-    QString Program() const { return appDir.filePath(QStringLiteral("velmora-launcher")); }
     std::unique_ptr<QProcess> Start() const;
-
     // Copies a file from beside the built launcher, such as the emulator, beside the copy.
     bool AddCompanion(const QString &fileName) const;
-
     QString ConfigPath() const;
-    bool DataDirEmpty() const;
-    // Where the copy keeps its single-instance lock and socket.
-    QString RuntimeDir() const { return tmpDir.path(); }
+    // The primary's socket, the only one in the copy's runtime directory.
+    QString SocketPath() const;
 
     bool valid = false;
 
 private:
     QTemporaryDir appDir;
     QTemporaryDir dataDir;
-    QTemporaryDir tmpDir;
 };
 
 // The visible windows with exactly this title, of one process or of all.
@@ -44,3 +38,7 @@ bool RunXdotool(const QStringList &arguments);
 // The first launcher window of the process, or empty when the process ended without one.
 QString WaitForWindow(const QProcess &process);
 bool WaitForExit(QProcess &process, int exitCode);
+
+// Asks a window to close the way a window manager does (WM_DELETE_WINDOW), so that its
+// program ends through its normal close path. In x11close.cpp, which needs Xlib.
+bool CloseWindow(const QString &window);

@@ -1,52 +1,117 @@
+#include "filelocations.h"
 #include "launchercopy.h"
-#include "x11session.h"
+#include "qtsingleapplication.h"
 
-#include <QFile>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QRandomGenerator>
 #include <QTest>
+#include <QThread>
 
+#include <vector>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+// The start-up of the launcher: in-process, as a primary that local peers talk to; then the
+// real launcher, copied for each case, with the hand-over, the start-up error and the saves.
 class TestLauncherProcess : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void secondStartHandsOver();
+    void locations();
+    void activation();
+    void singleInstance();
     void noConfiguration();
-    void killedLauncherIsReplaced();
-    void closeWritesConfiguration();
+    void killWhileSaving();
 
 private:
-    bool CloseNormally(QProcess &process, const QString &window);
-
-    X11Session x11;
+    QtSingleApplication *app = qobject_cast<QtSingleApplication *>(qApp);
 };
 
-bool TestLauncherProcess::CloseNormally(QProcess &process, const QString &window)
+void TestLauncherProcess::locations()
 {
-    return x11.SendWindowClose(window.toULong()) && WaitForExit(process, 0);
+    // Files by their fixed numbers; the launcher's starts below find the other two kinds.
+    const QString appDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    QCOMPARE(GetFilePath(static_cast<FileKind>(2)), appDir + QStringLiteral("LauncherHelp.html"));
+    QCOMPARE(GetFilePath(static_cast<FileKind>(3)), appDir + QStringLiteral("VelmoraMobileEmu"));
+    QVERIFY(GetFilePath(static_cast<FileKind>(4)).isEmpty());
+
+    // Another user's process must not be able to reach the primary, let alone send to it.
+    struct stat info = {};
+    QCOMPARE(::lstat(QFile::encodeName(app->serverName()).constData(), &info), 0);
+    QCOMPARE(info.st_mode & (S_IRWXG | S_IRWXO), 0u);
 }
 
-void TestLauncherProcess::initTestCase()
+void TestLauncherProcess::activation()
 {
-    QVERIFY2(x11.IsOpen(), "needs an X server");
-    QVERIFY(QFile::exists(QStringLiteral(VELMORA_BIN_DIR "/velmora-launcher")));
-    QVERIFY2(RunXdotool({QStringLiteral("version")}), "needs xdotool");
+    QWidget window;
+    window.setWindowState(Qt::WindowMinimized | Qt::WindowMaximized);
+    app->setActivationWindow(&window);
+    // The empty message of a second start brings the window back as it was before minimised.
+    QLocalSocket start;
+    start.connectToServer(app->serverName());
+    QVERIFY(start.waitForConnected(5000));
+    start.write(QByteArray(4, '\0'));
+    QTRY_COMPARE(window.windowState(), Qt::WindowStates(Qt::WindowMaximized));
 }
 
-void TestLauncherProcess::secondStartHandsOver()
+void TestLauncherProcess::singleInstance()
 {
     LauncherCopy launcher(true);
     QVERIFY(launcher.valid);
-    std::unique_ptr<QProcess> first = launcher.Start();
-    const QString window = WaitForWindow(*first);
+    // Starting takes a millisecond or two, setting up far longer: all reach the lock together.
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int i = 0; i < 16; ++i)
+        processes.push_back(launcher.Start());
+    // All but one hand over and end; the one that shows a window is the primary.
+    std::unique_ptr<QProcess> primary;
+    for (auto &process : processes) {
+        if (WaitForWindow(*process).isEmpty())
+            QVERIFY(WaitForExit(*process, 0));
+        else if (!primary)
+            primary = std::move(process);
+    }
+    QVERIFY(primary);
+    QCOMPARE(FindWindows(LauncherWindowTitle), QStringList{WaitForWindow(*primary)});
+
+    // A primary killed outright leaves its lock and socket behind; the next start takes over.
+    primary->kill();
+    QVERIFY(primary->waitForFinished());
+    primary = launcher.Start();
+    const QString window = WaitForWindow(*primary);
     QVERIFY(!window.isEmpty());
 
+    // A stopped primary cannot answer: the next start gives up and fails.
+    QCOMPARE(::kill(static_cast<pid_t>(primary->processId()), SIGSTOP), 0);
+    std::unique_ptr<QProcess> unanswered = launcher.Start();
+    QVERIFY(WaitForExit(*unanswered, 1));
+    QCOMPARE(::kill(static_cast<pid_t>(primary->processId()), SIGCONT), 0);
+
+    // Resumed, it serves the next start in time, even with hostile local peers around: one
+    // silent, one announcing 64 KiB + 1, one speaking another protocol. None gets an answer.
+    const QByteArray hostile[] = {QByteArray(),
+                                  QByteArray::fromHex("00010001") + QByteArray(65537, 'x'),
+                                  "GET / HTTP/1.1\r\n\r\n"};
+    QLocalSocket peers[3];
     for (int i = 0; i < 3; ++i) {
-        std::unique_ptr<QProcess> second = launcher.Start();
-        QVERIFY(WaitForExit(*second, 0));
+        peers[i].connectToServer(launcher.SocketPath());
+        QVERIFY(peers[i].waitForConnected(5000));
+        peers[i].write(hostile[i]);
     }
-    QCOMPARE(FindWindows(LauncherWindowTitle), QStringList{window});
-    QVERIFY(CloseNormally(*first, window));
+    std::unique_ptr<QProcess> answered = launcher.Start();
+    QVERIFY(WaitForExit(*answered, 0));
+    for (QLocalSocket &peer : peers) {
+        QTRY_COMPARE_WITH_TIMEOUT(peer.state(), QLocalSocket::UnconnectedState, 15000);
+        QCOMPARE(peer.readAll(), QByteArray());
+    }
+
+    // The first normal close creates the file.
+    QVERIFY(CloseWindow(window));
+    QVERIFY(WaitForExit(*primary, 0));
+    QVERIFY(QFile::exists(launcher.ConfigPath()));
 }
 
 void TestLauncherProcess::noConfiguration()
@@ -58,51 +123,71 @@ void TestLauncherProcess::noConfiguration()
     QVERIFY(!box.isEmpty());
 
     // The box may not take keys at once; answer until the process ends.
-    const bool ended = QTest::qWaitFor(
+    QVERIFY(QTest::qWaitFor(
         [&] {
-            if (process->state() == QProcess::NotRunning)
-                return true;
-            RunXdotool({QStringLiteral("windowfocus"), box});
-            RunXdotool({QStringLiteral("key"), QStringLiteral("Return")});
+            RunXdotool({QStringLiteral("windowfocus"), box, QStringLiteral("key"),
+                        QStringLiteral("Return")});
             return QTest::qWaitFor([&] { return process->state() == QProcess::NotRunning; }, 500);
         },
-        LauncherStartTimeoutMs);
-    QVERIFY(ended);
+        LauncherStartTimeoutMs));
     QVERIFY(WaitForExit(*process, 1));
-    QVERIFY(launcher.DataDirEmpty());
+    QVERIFY(!QFile::exists(QFileInfo(launcher.ConfigPath()).path()));
 }
 
-void TestLauncherProcess::killedLauncherIsReplaced()
+void TestLauncherProcess::killWhileSaving()
 {
     LauncherCopy launcher(true);
     QVERIFY(launcher.valid);
-    std::unique_ptr<QProcess> first = launcher.Start();
-    QVERIFY(!WaitForWindow(*first).isEmpty());
-    first->kill();
-    QVERIFY(first->waitForFinished());
-
-    std::unique_ptr<QProcess> second = launcher.Start();
-    const QString window = WaitForWindow(*second);
-    QVERIFY(!window.isEmpty());
-    QVERIFY(CloseNormally(*second, window));
+    QVERIFY(QDir().mkpath(QFileInfo(launcher.ConfigPath()).path()));
+    // Many profiles in a form the launcher reads but never writes (CR LF line ends), so the
+    // file it writes back differs from this one on every line.
+    QByteArray oldContent = "$VERSION=107\r\n[Profile]\r\n";
+    for (int i = 0; i < 5000; ++i)
+        oldContent += "\"Profile " + QByteArray::number(i) + "\"\t\" -p\"\r\n";
+    QByteArray newContent;
+    qint64 closeMicroseconds = 0;
+    int kills = 0;
+    for (int round = 0; kills < 50; ++round) {
+        QFile config(launcher.ConfigPath());
+        QVERIFY(config.open(QIODevice::WriteOnly) && config.write(oldContent) > 0);
+        config.close();
+        std::unique_ptr<QProcess> process = launcher.Start();
+        const QString window = WaitForWindow(*process);
+        QVERIFY(!window.isEmpty() && CloseWindow(window));
+        QElapsedTimer closing;
+        closing.start();
+        // The first close runs whole, for the new content and how long a close takes. Later
+        // ones are killed at a random moment of about that span: no wait, the thing that varies.
+        if (round > 0) {
+            QThread::usleep(static_cast<unsigned long>(
+                QRandomGenerator::global()->bounded(closeMicroseconds * 3 / 2 + 1)));
+            process->kill();
+        }
+        QVERIFY(process->waitForFinished(LauncherStartTimeoutMs));
+        QVERIFY(config.open(QIODevice::ReadOnly));
+        const QByteArray content = config.readAll();
+        if (round == 0) {
+            QVERIFY(WaitForExit(*process, 0));
+            QVERIFY(content.contains("\n\"Profile 4999\"\t\"[Resolution] "));
+            closeMicroseconds = closing.nsecsElapsed() / 1000;
+            newContent = content;
+        }
+        QVERIFY(content == oldContent || content == newContent);
+        if (process->exitStatus() == QProcess::CrashExit)
+            ++kills;
+    }
 }
 
-void TestLauncherProcess::closeWritesConfiguration()
+int main(int argc, char *argv[])
 {
-    LauncherCopy launcher(true);
-    QVERIFY(launcher.valid);
-    std::unique_ptr<QProcess> process = launcher.Start();
-    const QString window = WaitForWindow(*process);
-    QVERIFY(!window.isEmpty());
-    QVERIFY(!QFile::exists(launcher.ConfigPath()));
-
-    QVERIFY(CloseNormally(*process, window));
-    QFile config(launcher.ConfigPath());
-    QVERIFY(config.open(QIODevice::ReadOnly));
-    const QByteArray content = config.readAll();
-    QVERIFY(content.startsWith("# A configuration out for the Velmora Mobile Launcher."));
-    QVERIFY(content.contains("\n$VERSION\t107"));
+    // The lock and socket of this process stay in a directory of its own.
+    QTemporaryDir tempDir;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(tempDir.path()));
+    QtSingleApplication app(argc, argv);
+    if (!tempDir.isValid() || app.isRunning())
+        return 1;
+    TestLauncherProcess test;
+    return QTest::qExec(&test, argc, argv);
 }
 
-QTEST_GUILESS_MAIN(TestLauncherProcess)
 #include "tst_launcherprocess.moc"
