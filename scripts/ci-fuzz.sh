@@ -42,7 +42,8 @@ for target in configreader arguments; do
         grep -E '^stat::number_of_executed_units|^Done' "$log" || true
     else
         echo "fuzz_$target found a problem:"
-        grep -B2 -A40 -E 'RULE BROKEN|ERROR:|SUMMARY' "$log" | head -80
+        grep -B2 -A40 -E 'RULE BROKEN|ERROR:|SUMMARY' "$log" | head -80 || tail -40 "$log"
+        grep -E 'Test unit written to' "$log" || true
         status=1
     fi
 done
