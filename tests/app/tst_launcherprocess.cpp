@@ -26,6 +26,7 @@ private Q_SLOTS:
     void singleInstance();
     void noConfiguration();
     void killWhileSaving();
+    void launchOpensEmulator();
 
 private:
     QtSingleApplication *app = qobject_cast<QtSingleApplication *>(qApp);
@@ -176,6 +177,28 @@ void TestLauncherProcess::killWhileSaving()
         if (process->exitStatus() == QProcess::CrashExit)
             ++kills;
     }
+}
+
+void TestLauncherProcess::launchOpensEmulator()
+{
+#ifdef VELMORA_WITH_EMULATOR
+    LauncherCopy launcher(true);
+    QVERIFY(launcher.valid && launcher.AddCompanion(QStringLiteral("VelmoraMobileEmu")));
+    std::unique_ptr<QProcess> process = launcher.Start();
+    const QString window = WaitForWindow(*process);
+    QVERIFY(RunXdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window,
+                        QStringLiteral("key"), QStringLiteral("alt+l")}));
+    // An emulator window for the first profile of the shipped catalogue.
+    const QString title = QStringLiteral("Phone - Velmora Mobile Emulator");
+    QTRY_VERIFY_WITH_TIMEOUT(!FindWindows(title).isEmpty(), 60000);
+    const QStringList emulators = FindWindows(title);
+    for (const QString &id : emulators)
+        RunXdotool({QStringLiteral("windowkill"), id});
+    process->kill();
+    process->waitForFinished();
+#else
+    QSKIP("built without the emulator");
+#endif
 }
 
 int main(int argc, char *argv[])

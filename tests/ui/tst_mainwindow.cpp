@@ -8,6 +8,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -322,6 +325,35 @@ private Q_SLOTS:
         window = std::make_unique<MainWindow>();
         window.reset();
         QCOMPARE(ReadAll(GetFilePath(ConfigFile)), written);
+    }
+
+    void manyProfiles()
+    {
+        // Thousands of profiles: the list still fits its widest name, and the removal
+        // question names a screenful of the users and counts the rest.
+        QByteArray config = "$VERSION\t107\n[Profile]\n\"Base\"\t\"\"\n";
+        for (int i = 0; i < 3000; ++i)
+            config += "\"U" + QByteArray::number(i) + "\"\t\"[Resolution] 1 \"\n";
+        config += "\"MMMMMMMMMMMMMMMMMMMM\"\t\"\"\n[Resolution]\n\"A\"\t\"\"\n\"B\"\t\" -b\"\n";
+        QFile file(GetFilePath(ConfigFile));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(config) > 0);
+        file.close();
+        window = std::make_unique<MainWindow>();
+        const QScrollBar *bar = list()->verticalScrollBar();
+        QStyleOptionSlider option;
+        const int barExtent = bar->style()->pixelMetric(QStyle::PM_ScrollBarExtent, &option, bar);
+        QCOMPARE(list()->sizeHint(), QSize(list()->sizeHintForColumn(0) + barExtent + 5, 192));
+
+        AnswerModals modals({"Yes"});
+        combo(ResolutionSection)->setCurrentIndex(1);
+        window->OnRemoveResolution();
+        QVERIFY(modals.Done());
+        QVERIFY(
+            modals.seen.constFirst().endsWith(QStringLiteral("\n\nU0\nU1\nU2\nU3\nU4\nU5\nU6\nU7\n"
+                                                             "U8\nU9\nU10\nU11\nU12\nU13\nU14\n"
+                                                             "U15\nU16\nU17\nU18\nU19\n"
+                                                             "and 2980 more\n")));
+        QCOMPARE(window->Profiles().at(3000).arguments, QStringLiteral(" -b"));
     }
 
 private:
