@@ -16,17 +16,8 @@ elif [ $# -gt 0 ]; then
     exit 2
 fi
 
-packages=(cmake g++ make qt6-base-dev libgl-dev libbenchmark-dev fonts-dejavu-core)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+. scripts/lib/packages.sh
+ensure_packages cmake g++ make qt6-base-dev libgl-dev libbenchmark-dev fonts-dejavu-core
 
 build=build-bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON \

@@ -6,17 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make qt6-base-dev clang-14 libclang-rt-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+. scripts/lib/packages.sh
+ensure_packages cmake make qt6-base-dev clang-14 libclang-rt-14-dev
 
 build=build-fuzz
 seconds=${FUZZ_SECONDS:-60}

@@ -5,17 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make qt6-base-dev libgl-dev xvfb xauth xdotool fonts-dejavu-core)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+. scripts/lib/packages.sh
+ensure_packages cmake g++ make qt6-base-dev libgl-dev xvfb xauth xdotool fonts-dejavu-core
 
 build=build-asan
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVELMORA_WERROR=ON \

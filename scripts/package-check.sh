@@ -16,17 +16,10 @@ fail() {
     exit 1
 }
 
-packages=(dpkg-dev file binutils desktop-file-utils appstream xvfb xauth xdotool)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+. scripts/lib/packages.sh
+ensure_packages dpkg-dev file binutils desktop-file-utils appstream xvfb xauth xdotool
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
-if [ ${#missing[@]} -gt 0 ]; then
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
 
 echo "== metadata"
 desktop-file-validate "packaging/linux/$app_id.desktop" || fail "desktop file"
