@@ -343,12 +343,8 @@ void MainWindow::OnAddResolution()
             return;
     }
 
-    const QString name = dialog.fields[0].edit->text();
-    ConfigSection &section = sections[ResolutionSection];
-    section.entries.append(ConfigEntry{name, QStringLiteral(" -windowsize ") + widthText +
-                                                 QLatin1Char('x') + heightText});
-    section.combo->addItem(name);
-    section.combo->setCurrentIndex(section.entries.size() - 1);
+    AppendOption(ResolutionSection, dialog.fields[0].edit->text(),
+                 QStringLiteral(" -windowsize ") + widthText + QLatin1Char('x') + heightText);
 }
 
 void MainWindow::OnRemoveResolution()
@@ -371,12 +367,17 @@ void MainWindow::OnAddPixelDensity()
                    {AddDlgField::FieldNumber, QStringLiteral("Pixel Density:"), nullptr}});
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const QString name = dialog.fields[0].edit->text();
-    ConfigSection &section = sections[PixelDensitySection];
-    section.entries.append(
-        ConfigEntry{name, QStringLiteral(" -ppi ") + dialog.fields[1].edit->text()});
-    section.combo->addItem(name);
-    section.combo->setCurrentIndex(section.entries.size() - 1);
+    AppendOption(PixelDensitySection, dialog.fields[0].edit->text(),
+                 QStringLiteral(" -ppi ") + dialog.fields[1].edit->text());
+}
+
+// The new entry goes to the end of the model and of the list, and is shown at once.
+void MainWindow::AppendOption(int section, const QString &name, const QString &value)
+{
+    ConfigSection &target = sections[section];
+    target.entries.append(ConfigEntry{name, value});
+    target.combo->addItem(name);
+    target.combo->setCurrentIndex(target.entries.size() - 1);
 }
 
 void MainWindow::OnRemovePixelDensity()

@@ -50,6 +50,7 @@ public Q_SLOTS:
 private:
     QList<int> CurrentSelections() const;
     QString GetLaunchOptions() const;
+    void AppendOption(int section, const QString &name, const QString &value);
 
     QList<LaunchProfile> profiles;
     QList<ConfigSection> sections;
