@@ -327,6 +327,29 @@ private Q_SLOTS:
         QCOMPARE(ReadAll(GetFilePath(ConfigFile)), written);
     }
 
+    void userFileNeverLost()
+    {
+        // A directory takes the file's place, so the file can be neither written nor read.
+        const QString path = GetFilePath(ConfigFile);
+        QVERIFY(QFile::remove(path) && QDir().mkpath(path + "/kept"));
+        const QString defaults = GetFilePath(DefaultConfigFile);
+        QVERIFY(QFile::copy(VELMORA_BIN_DIR "/LauncherDefault.ini", defaults));
+        AnswerModals modals({"OK", "OK"});
+        window.reset();                          // the failed save is reported
+        window = std::make_unique<MainWindow>(); // starts from the default file, with a warning
+        window.reset();                          // and never saves over what it could not read
+        QVERIFY(modals.Done());
+        const QString title = QStringLiteral("Velmora Mobile Emulator Launcher Warning\n");
+        QCOMPARE(modals.seen,
+                 QStringList({title + "Unable to save the configuration file " + path +
+                                  ". Your changes have not been saved.",
+                              title + "Your Launcher.ini configuration file " + path +
+                                  " cannot be read. The default configuration is used, and "
+                                  "changes made now will not be saved."}));
+        QVERIFY(QFileInfo(path + "/kept").isDir());
+        QVERIFY(QDir(path).removeRecursively() && QFile::remove(defaults));
+    }
+
     void manyProfiles()
     {
         // Thousands of profiles: the list still fits its widest name, and the removal
