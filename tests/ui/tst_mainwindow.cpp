@@ -330,10 +330,11 @@ private Q_SLOTS:
     void userFileNeverLost()
     {
         // A directory takes the file's place, so the file can be neither written nor read.
+        const QString defaults = GetFilePath(DefaultConfigFile);
+        QFile::remove(defaults);
+        QVERIFY(QFile::copy(VELMORA_BIN_DIR "/LauncherDefault.ini", defaults));
         const QString path = GetFilePath(ConfigFile);
         QVERIFY(QFile::remove(path) && QDir().mkpath(path + "/kept"));
-        const QString defaults = GetFilePath(DefaultConfigFile);
-        QVERIFY(QFile::copy(VELMORA_BIN_DIR "/LauncherDefault.ini", defaults));
         AnswerModals modals({"OK", "OK"});
         window.reset();                          // the failed save is reported
         window = std::make_unique<MainWindow>(); // starts from the default file, with a warning
