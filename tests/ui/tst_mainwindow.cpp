@@ -96,6 +96,8 @@ private Q_SLOTS:
             QStringLiteral("Add Profile\nThis profile already exists. Do you want to replace it?");
         QTest::newRow("new name, other case") << 0 << QStringList{"=tablet large"} << 5 << "";
         QTest::newRow("existing, replaced") << 0 << QStringList{"=P3", "OK"} << 3 << replace;
+        // Row 0 stays current, so nothing refreshes the button until the next change.
+        QTest::newRow("first profile replaced") << 0 << QStringList{"=Base", "OK"} << 0 << replace;
         QTest::newRow("existing, declined: asked again")
             << 0 << QStringList{"=P3", "Cancel", "Cancel"} << -1 << replace;
         QTest::newRow("double quote refused: asked again")
@@ -130,7 +132,7 @@ private Q_SLOTS:
         QCOMPARE(list()->count(), expected.size());
         QCOMPARE(list()->currentRow(), target < 0 ? row : target);
         QVERIFY(expected[list()->currentRow()].startsWith(list()->currentItem()->text() + '|'));
-        QCOMPARE(child("addUpdateButton")->isEnabled(), target < 0);
+        QCOMPARE(child("addUpdateButton")->isEnabled(), target <= 0);
     }
 
     void removeProfile()
