@@ -100,26 +100,18 @@ void SummaryReporter::Finalize()
             continue;
         }
         const double ms = found->second * 1000.0;
-        switch (line.kind) {
-        case Line::Ratio: {
-            const double ratio = found->second / reference->second;
-            std::fprintf(out, "  %-44s %10.3f ms vs %10.3f ms  ratio %5.2f (goal <= %.2f) %s\n",
-                         line.label.c_str(), ms, reference->second * 1000.0, ratio, line.goal,
-                         ratio <= line.goal ? "met" : "MISSED");
-            break;
-        }
-        case Line::Scaling: {
-            const double factor = found->second / reference->second;
-            std::fprintf(out, "  %-44s %10.3f ms vs %10.3f ms  x%5.2f (goal <= x%.1f) %s\n",
-                         line.label.c_str(), ms, reference->second * 1000.0, factor, line.goal,
-                         factor <= line.goal ? "met" : "MISSED");
-            break;
-        }
-        case Line::Budget:
+        if (line.kind == Line::Budget) {
             std::fprintf(out, "  %-44s %10.3f ms  (goal < %.0f ms) %s\n", line.label.c_str(), ms,
                          line.goal, ms < line.goal ? "met" : "MISSED");
-            break;
+            continue;
         }
+        // A ratio to another program, or the growth from a smaller size: both are quotients.
+        const double quotient = found->second / reference->second;
+        const char *format = line.kind == Line::Ratio
+                                 ? "  %-44s %10.3f ms vs %10.3f ms  ratio %5.2f (goal <= %.2f) %s\n"
+                                 : "  %-44s %10.3f ms vs %10.3f ms  x%5.2f (goal <= x%.1f) %s\n";
+        std::fprintf(out, format, line.label.c_str(), ms, reference->second * 1000.0, quotient,
+                     line.goal, quotient <= line.goal ? "met" : "MISSED");
     }
     std::fflush(out);
 }
