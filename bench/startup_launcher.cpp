@@ -10,9 +10,10 @@ int main(int argc, char *argv[])
     QtSingleApplication app(argc, argv, true);
     FirstShowReporter reporter;
     app.installEventFilter(&reporter);
-    app.setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.png")));
     if (app.isRunning())
         return app.sendMessage(QString(), 5000) ? 0 : 1;
+
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.png")));
 
     MainWindow window;
     window.show();
