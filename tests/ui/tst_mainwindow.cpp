@@ -5,6 +5,8 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFormLayout>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
@@ -66,6 +68,14 @@ private Q_SLOTS:
         for (const char *name : {"removeResolutionButton", "removePixelDensityButton",
                                  "removeProfileButton", "addUpdateButton"})
             QVERIFY(!child(name)->isEnabled());
+        // The labels come from the headers, with a blank before each inner capital.
+        auto *form = window->findChild<QFormLayout *>();
+        QStringList labels;
+        for (int row = 0; row < form->rowCount(); ++row)
+            labels << qobject_cast<QLabel *>(form->itemAt(row, QFormLayout::LabelRole)->widget())
+                          ->text();
+        QCOMPARE(labels, QStringList({"Resolution", "Pixel Density", "Input", "User Agent String",
+                                      "&Arguments"}));
     }
 
     void addUpdateFollowsWidgets()
