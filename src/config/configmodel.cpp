@@ -21,7 +21,7 @@ QList<ConfigSection> CreateSections()
     return sections;
 }
 
-int FindSection(const QList<ConfigSection> &sections, const QString &header)
+int FindSection(const QList<ConfigSection> &sections, QStringView header)
 {
     for (qsizetype i = 0; i < sections.size(); ++i) {
         if (sections.at(i).header == header)

@@ -51,7 +51,7 @@ enum SectionIndex
 QList<ConfigSection> CreateSections();
 
 // Exact, case-sensitive search from index 0; -1 when nothing matches.
-int FindSection(const QList<ConfigSection> &sections, const QString &header);
+int FindSection(const QList<ConfigSection> &sections, QStringView header);
 int FindProfile(const QList<LaunchProfile> &profiles, const QString &name);
 
 QStringList ProfileNames(const QList<LaunchProfile> &profiles);

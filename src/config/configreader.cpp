@@ -103,11 +103,9 @@ void HandleLine(QStringView line, QList<ConfigSection> &sections, int &currentSe
         ReadVersionLine(line, firstTokenEnd, version);
         return;
     }
-    for (qsizetype i = 0; i < sections.size(); ++i) {
-        if (sections.at(i).header == firstToken) {
-            currentSection = static_cast<int>(i);
-            return;
-        }
+    if (const int section = FindSection(sections, firstToken); section >= 0) {
+        currentSection = section;
+        return;
     }
     ConfigEntry entry;
     if (currentSection >= 0 && ReadEntryLine(line, entry))
