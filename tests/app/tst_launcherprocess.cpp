@@ -190,7 +190,11 @@ void TestLauncherProcess::launchOpensEmulator()
                         QStringLiteral("key"), QStringLiteral("alt+l")}));
     // An emulator window for the first profile of the shipped catalogue.
     const QString title = QStringLiteral("Phone - Velmora Mobile Emulator");
-    QTRY_VERIFY_WITH_TIMEOUT(!FindWindows(title).isEmpty(), 60000);
+    const bool opened = QTest::qWaitFor([&] { return !FindWindows(title).isEmpty(); }, 60000);
+    // Say what did open, should the emulator's window not be among it.
+    QVERIFY2(opened, qPrintable(QStringLiteral("launcher %1, windows: %2")
+                                    .arg(process->state())
+                                    .arg(FindWindows(QStringLiteral(".*")).join(u' '))));
     const QStringList emulators = FindWindows(title);
     for (const QString &id : emulators)
         RunXdotool({QStringLiteral("windowkill"), id});
