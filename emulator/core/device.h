@@ -1,0 +1,26 @@
+#pragma once
+
+#include "emulatorrequest.h"
+
+#include <QSize>
+#include <QSizeF>
+
+// What the emulated device is, in the orientation it is held: everything a page may
+// measure of its screen follows from this.
+struct Device
+{
+    QSize pixels{480, 800}; // the screen in device pixels, as currently held
+    qreal ratio = 1;        // device pixels per CSS pixel (ppi / 160)
+    InputMethod input = InputMethod::Mouse;
+
+    static Device FromRequest(const EmulatorRequest &request);
+
+    bool isLandscape() const { return pixels.width() > pixels.height(); }
+    // The screen in CSS pixels, rounded up as browsers do (1080x2400 at 2.625: 412x915).
+    QSize cssSize() const;
+    // The same device turned by a quarter.
+    Device rotated() const;
+    // "portraitPrimary" or "landscapePrimary", with its angle (0 or 90).
+    QString orientationType() const;
+    int orientationAngle() const;
+};
