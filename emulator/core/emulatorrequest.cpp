@@ -281,14 +281,13 @@ QString EmulatorHelpText()
     const QString either = QStringLiteral("%1|%2");
     const std::pair<QString, QString> options[] = {
         {WindowSize + QLatin1String(" WxH"),
-         QStringLiteral("the screen in device pixels, each side %1 to %2 (default %3x%4)")
+         QStringLiteral("screen in device pixels, sides %1 to %2 (default %3x%4)")
              .arg(MinimumSide)
              .arg(MaximumSide)
              .arg(defaults.windowSize.width())
              .arg(defaults.windowSize.height())},
         {Ppi + QLatin1String(" N"),
-         QStringLiteral("pixel density, %1 to %2; %3 shows one CSS pixel per device pixel "
-                        "(default %4)")
+         QStringLiteral("density %1 to %2; the ratio is N/%3 (default %4)")
              .arg(MinimumPpi)
              .arg(MaximumPpi)
              .arg(BaselinePpi)
@@ -297,23 +296,23 @@ QString EmulatorHelpText()
              InputMouse,
          QStringLiteral("how the page is used (default %1)").arg(InputMethodName(defaults.input))},
         {UserAgent + QLatin1String(" TEXT"),
-         QStringLiteral("the browser's user-agent string, as one argument")},
+         QStringLiteral("the browser's user agent, as one argument")},
         {ProfileName + QLatin1String(" NAME"),
          QStringLiteral("keep browsing data under this name (default: private)")},
         {Zoom + QLatin1Char(' ') + either.arg(ZoomFit, QLatin1String("PERCENT")),
-         QStringLiteral("display zoom, %1 to %2 percent; the page sees the same (default %3)")
+         QStringLiteral("display zoom, %1 to %2; the page sees no change (default %3)")
              .arg(MinimumZoomPercent)
              .arg(MaximumZoomPercent)
              .arg(ZoomFit)},
         {Orientation + QLatin1Char(' ') + either.arg(OrientationPortrait, OrientationLandscape),
-         QStringLiteral("turn the screen if the size gives the other orientation")},
+         QStringLiteral("turn the screen to this orientation")},
         {Screenshot + QLatin1String(" FILE"),
-         QStringLiteral("load the page, save its viewport as PNG, then exit")},
+         QStringLiteral("save the loaded page's viewport as PNG, then exit")},
         {DumpMetrics + QLatin1String(" FILE"),
-         QStringLiteral("load the page, write what it measures as JSON, then exit")},
-        {either.arg(Help, LongHelp), QStringLiteral("show this help, then exit")},
+         QStringLiteral("write the loaded page's metrics as JSON, then exit")},
+        {Help + QLatin1String(", ") + LongHelp, QStringLiteral("show this help, then exit")},
         {EngineArguments + QLatin1String(" ..."),
-         QStringLiteral("everything after it goes to the browser engine")},
+         QStringLiteral("pass the rest to the browser engine")},
     };
     qsizetype width = 0;
     for (const auto &option : options)

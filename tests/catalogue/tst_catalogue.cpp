@@ -70,8 +70,9 @@ private Q_SLOTS:
         for (QLatin1String option : {WindowSize, Ppi, Input, UserAgent, ProfileName, DumpMetrics,
                                      Zoom, Orientation, Screenshot, Help, EngineArguments}) {
             const auto describes = [option](const QString &line) {
-                return line.startsWith(QLatin1String("  ") + option + QLatin1Char(' ')) ||
-                       line.startsWith(QLatin1String("  ") + option + QLatin1Char('|'));
+                return QRegularExpression(QLatin1String("^  ") + option + QLatin1String("[ ,]"))
+                    .match(line)
+                    .hasMatch();
             };
             QVERIFY2(std::any_of(lines.cbegin(), lines.cend(), describes), option.data());
         }
