@@ -69,8 +69,13 @@ void TestLocalChannel::init()
 void TestLocalChannel::cleanup()
 {
     dir.reset();
-    qputenv("TMPDIR", savedTemporary);
-    qputenv("XDG_RUNTIME_DIR", savedRuntime);
+    for (const auto &[name, value] :
+         {std::pair("TMPDIR", savedTemporary), std::pair("XDG_RUNTIME_DIR", savedRuntime)}) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
 }
 
 void TestLocalChannel::decoder_data()
@@ -185,66 +190,49 @@ void TestLocalChannel::peers()
 void TestLocalChannel::place_data()
 {
     QTest::addColumn<QString>("runtime");
+    QTest::addColumn<QString>("temporary");
+    // Names there that another user made first; a link stands for one.
     QTest::addColumn<QStringList>("taken");
-    QTest::addColumn<bool>("longElsewhere");
     QTest::addColumn<QString>("chosen");
 
-    // Another user may create what our names in the temporary directory would be; here a
-    // link stands for that. When the runtime directory is unusable, Qt offers one of its
-    // own making there.
-    const QStringList none;
-    const QStringList qtRuntime{"runtime"};
-    const QStringList both{"runtime", "own"};
-    QTest::newRow("runtime directory") << "run" << none << false << "run";
-    QTest::newRow("runtime a link") << "link" << none << false << "qt";
-    QTest::newRow("runtime a link, Qt's taken") << "link" << qtRuntime << false << "own";
-    QTest::newRow("runtime a link, both taken") << "link" << both << false << "config";
-    QTest::newRow("runtime path too long") << "long" << none << false << "own";
-    QTest::newRow("every path too long") << "long" << none << true << "long";
+    // When the runtime directory is unusable, Qt offers one of its own making, "qt".
+    const QString qt = QStringLiteral("tmp/runtime-") + ::getpwuid(::getuid())->pw_name;
+    const QString own = QStringLiteral("tmp/localchannel-") + QString::number(::getuid());
+    const QString tooLong(100, QLatin1Char('x'));
+    QTest::newRow("runtime directory") << "run"
+                                       << "tmp" << QStringList() << "run";
+    QTest::newRow("runtime a link") << "link"
+                                    << "tmp" << QStringList() << qt;
+    QTest::newRow("runtime a link, Qt's taken") << "link"
+                                                << "tmp" << QStringList{qt} << own;
+    QTest::newRow("runtime a link, both taken") << "link"
+                                                << "tmp" << QStringList{qt, own} << "config";
+    QTest::newRow("runtime path too long") << tooLong << "tmp" << QStringList() << own;
+    QTest::newRow("every path too long") << tooLong << tooLong + "/tmp" << QStringList() << tooLong;
 }
 
 void TestLocalChannel::place()
 {
     QFETCH(QString, runtime);
+    QFETCH(QString, temporary);
     QFETCH(QStringList, taken);
-    QFETCH(bool, longElsewhere);
     QFETCH(QString, chosen);
 
     const QDir base(dir->path());
-    const QString longName(100, QLatin1Char('x'));
-    const QStringList made{QStringLiteral("run"), longName + QStringLiteral("/tmp"),
-                           QStringLiteral("tmp"), QStringLiteral("elsewhere")};
-    for (const QString &path : made) {
-        QVERIFY(base.mkpath(path));
-        QVERIFY(QFile::setPermissions(base.filePath(path.section(QLatin1Char('/'), 0, 0)),
-                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    }
     const QString elsewhere = base.filePath(QStringLiteral("elsewhere"));
-    QVERIFY(QFile::link(elsewhere, base.filePath(QStringLiteral("link"))));
-    const QString runtimePath =
-        base.filePath(runtime == QLatin1String("long") ? longName : runtime);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimePath));
-    const QString temporary =
-        base.filePath(longElsewhere ? longName + QStringLiteral("/tmp") : QStringLiteral("tmp"));
-    qputenv("TMPDIR", QFile::encodeName(temporary));
-    const QMap<QString, QString> paths{
-        {QStringLiteral("runtime"), temporary + QStringLiteral("/runtime-") +
-                                        QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name)},
-        {QStringLiteral("own"),
-         temporary + QStringLiteral("/localchannel-") + QString::number(::getuid())}};
-    for (const QString &name : taken)
-        QVERIFY(QFile::link(elsewhere, paths.value(name)));
-    const QString config = base.filePath((longElsewhere ? longName + QLatin1Char('/') : QString()) +
-                                         QStringLiteral("config/Velmora"));
+    QVERIFY(base.mkpath(temporary) && base.mkpath(elsewhere));
+    QVERIFY(runtime == QLatin1String("link") ? QFile::link(elsewhere, base.filePath(runtime))
+                                             : base.mkpath(runtime));
+    QVERIFY(QFile::setPermissions(base.filePath(runtime.section(u'/', 0, 0)),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    for (const QString &path : taken)
+        QVERIFY(QFile::link(elsewhere, base.filePath(path)));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base.filePath(runtime)));
+    qputenv("TMPDIR", QFile::encodeName(base.filePath(temporary)));
+    const QString config = QFileInfo(base.filePath(temporary)).path() + QStringLiteral("/config");
 
     const Place place = Place::ForName(QStringLiteral("channel"), config);
-    const QMap<QString, QString> expected{
-        {QStringLiteral("qt"), paths.value(QStringLiteral("runtime"))},
-        {QStringLiteral("own"), paths.value(QStringLiteral("own"))},
-        {QStringLiteral("config"), config},
-        {QStringLiteral("run"), runtimePath},
-        {QStringLiteral("long"), runtimePath}};
-    QCOMPARE(place.Directory(), expected.value(chosen));
+    QCOMPARE(place.Directory(), chosen == QLatin1String("config") ? config : base.filePath(chosen));
     struct stat info = {};
     QCOMPARE(::lstat(QFile::encodeName(place.Directory()).constData(), &info), 0);
     QVERIFY(S_ISDIR(info.st_mode));
@@ -254,7 +242,8 @@ void TestLocalChannel::place()
     // learns which; it never waits for an owner that cannot answer.
     Server owner(place);
     QVERIFY(owner.Claim());
-    QCOMPARE(owner.IsListening(), chosen != QLatin1String("long"));
+    QCOMPARE(owner.IsListening(), place.ServerNameFits());
+    QCOMPARE(place.ServerNameFits(), chosen.size() < 100);
     Server second(place);
     QVERIFY(!second.Claim());
     Client client;
