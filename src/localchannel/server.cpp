@@ -123,6 +123,8 @@ bool Server::Claim()
     server->setMaxPendingConnections(limits.maxPeers);
     connect(server, &QLocalServer::newConnection, this, &Server::TakePending);
     watch = new QTimer(this);
+    // A check a second, left to coalesce with other wake-ups.
+    watch->setTimerType(Qt::VeryCoarseTimer);
     connect(watch, &QTimer::timeout, this, [this] {
         if (!server->isListening())
             Listen();
