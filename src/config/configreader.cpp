@@ -141,7 +141,8 @@ QString DecodeConfigData(const QByteArray &data)
         ReplaceUnpairedSurrogates(text);
         return text;
     }
-    QStringDecoder utf8(QStringConverter::Utf8);
+    // Stateless, so that a sequence cut short at the end is an error rather than dropped.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(data);
     if (!utf8.hasError())
         return text;

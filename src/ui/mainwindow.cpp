@@ -148,6 +148,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     auto *buttonBox = new QDialogButtonBox;
     buttonBox->addButton(helpButton, QDialogButtonBox::HelpRole);
     buttonBox->addButton(launchButton, QDialogButtonBox::AcceptRole);
+    // The box makes its accept button its focus proxy, and Tab then skipped Help.
+    buttonBox->setFocusProxy(nullptr);
     mainLayout->addWidget(buttonBox, 0);
 
     central->setLayout(mainLayout);

@@ -25,6 +25,13 @@ QByteArray ReadAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Resolutions are device pixels; ctest runs the window at twice the size of its pixels.
+QSize ScreenPixels()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen->geometry().size() * screen->devicePixelRatio();
+}
+
 QString SizeText(const QSize &size)
 {
     return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
@@ -76,6 +83,19 @@ private Q_SLOTS:
                           ->text();
         QCOMPARE(labels, QStringList({"Resolution", "Pixel Density", "Input", "User Agent String",
                                       "&Arguments"}));
+
+        // Forward Tab reaches every button, Help included.
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        list()->setFocus();
+        QStringList visited;
+        for (int i = 0; i < 20 && !visited.contains("launchButton"); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited.filter("Button"),
+                 QStringList({"addResolutionButton", "addPixelDensityButton", "helpButton",
+                              "launchButton"}));
     }
 
     void addUpdateFollowsWidgets()
@@ -93,6 +113,10 @@ private Q_SLOTS:
         list()->setCurrentRow(4);
         QCOMPARE(combo(ResolutionSection)->currentIndex(), -1);
         QVERIFY(addUpdate->isEnabled());
+        // A list without a current item has nothing to remove.
+        QVERIFY(!child("removeResolutionButton")->isEnabled());
+        list()->setCurrentRow(-1);
+        QVERIFY(!child("removeProfileButton")->isEnabled());
     }
 
     void addUpdateProfile_data()
@@ -110,9 +134,13 @@ private Q_SLOTS:
         QTest::newRow("first profile replaced") << 0 << QStringList{"=Base", "OK"} << 0 << replace;
         QTest::newRow("existing, declined: asked again")
             << 0 << QStringList{"=P3", "Cancel", "Cancel"} << -1 << replace;
-        QTest::newRow("double quote refused: asked again")
-            << 0 << QStringList{"=Big \"one\"", "OK", "Cancel"} << -1
-            << "Add Profile\nA profile name cannot contain a double quote.";
+        // What the file cannot give back is refused, naming it, and the name asked again.
+        QTest::newRow("unstorable names refused: asked again")
+            << 0 << QStringList{"=Big \"one\"", "OK", "=a\r\nb", "OK", "=C:\\temp", "OK", "Cancel"}
+            << -1
+            << "Add Profile\nA profile name cannot contain a double quote.Add Profile\nA profile "
+               "name cannot contain a line break.Add Profile\nA profile name cannot contain a "
+               "backslash followed by t.";
         QTest::newRow("cancel") << 0 << QStringList{"Cancel"} << -1 << "";
         QTest::newRow("empty name") << 0 << QStringList{"="} << -1 << "";
         QTest::newRow("update later row") << 2 << QStringList() << 2 << "";
@@ -179,6 +207,9 @@ private Q_SLOTS:
         QTest::newRow("quoted free text, not updated")
             << 2 << QStringLiteral(" -url \"a b\"  -x ")
             << "-windowsize|320x480|-ppi|240|-profile-name|P2|-url|a b|-x";
+        QTest::newRow("pasted line breaks")
+            << 2 << QStringLiteral("-a\n-b\r\n-c")
+            << "-windowsize|320x480|-ppi|240|-profile-name|P2|-a|-b|-c";
     }
 
     void launch()
@@ -188,7 +219,9 @@ private Q_SLOTS:
 
         list()->setCurrentRow(row);
         if (!arguments.isNull())
-            edit()->setText(arguments);
+            edit()->insert(arguments);
+        // The field holds one line, as the file stores it and the emulator gets it.
+        QVERIFY(!edit()->text().contains('\n') && !edit()->text().contains('\r'));
         QTemporaryDir records;
         const QString record = records.filePath(QStringLiteral("args"));
         qputenv("VELMORA_RECORD_FILE", QFile::encodeName(record));
@@ -226,6 +259,8 @@ private Q_SLOTS:
 
         QTest::newRow("lone blank") << QStringList{" ", "10", "10"} << true;
         QTest::newRow("double quote") << QStringList{"a\"b", "10", "10"} << false;
+        QTest::newRow("line break") << QStringList{"a\nb", "10", "10"} << false;
+        QTest::newRow("backslash t") << QStringList{"C:\\temp", "10", "10"} << false;
         QTest::newRow("0 refused") << QStringList{"a", "0", ""} << false;
         QTest::newRow("letters refused") << QStringList{"a", "a-+ 5", "5"} << true;
         QTest::newRow("largest") << QStringList{"a", "2147483647", "2147483647"} << true;
@@ -235,10 +270,14 @@ private Q_SLOTS:
     void addDlgOkState()
     {
         QFETCH(QStringList, rows);
-        AddDlg dialog(nullptr, QStringLiteral("Add"),
+        const QString title(40, u'W');
+        AddDlg dialog(nullptr, title,
                       {{AddDlgField::FieldText, QStringLiteral("Name:"), nullptr},
                        {AddDlgField::FieldNumber, QStringLiteral("Width:"), nullptr}});
-        QTest::keyClicks(dialog.fields[0].edit, rows[0]);
+        // Wide enough for its own title, whatever its rows need.
+        dialog.adjustSize();
+        QVERIFY(dialog.width() > dialog.fontMetrics().horizontalAdvance(title));
+        dialog.fields[0].edit->insert(rows[0]);
         QTest::keyClicks(dialog.fields[1].edit, rows[1]);
         QCOMPARE(dialog.fields[1].edit->text(), rows[2]);
         QTEST(FindButton(&dialog, QStringLiteral("OK"))->isEnabled(), "enabled");
@@ -246,10 +285,10 @@ private Q_SLOTS:
 
     void addResolution_data()
     {
+        const QSize screen = ScreenPixels();
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QStringList>("script"); // the size warning only shows above the screen
 
-        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
         QTest::newRow("screen size") << screen << QStringList();
         QTest::newRow("wider, Yes") << screen + QSize(1, 0) << QStringList("Yes");
         QTest::newRow("taller, No") << screen + QSize(0, 1) << QStringList("No");
@@ -264,11 +303,10 @@ private Q_SLOTS:
         AnswerModals modals(QStringList{"=Big|" + QString(typed).replace('x', '|')} + script);
         window->OnAddResolution();
         QVERIFY(modals.Done());
-        const QString warning =
-            QStringLiteral("Resolution bigger than the current screen size!\n"
-                           "You are trying to add: %1\nbut the current screen "
-                           "resolution is: %2\n\nAre you sure ?")
-                .arg(typed, SizeText(QGuiApplication::primaryScreen()->geometry().size()));
+        const QString warning = QStringLiteral("Resolution bigger than the current screen size!\n"
+                                               "You are trying to add: %1\nbut the current screen "
+                                               "resolution is: %2\n\nAre you sure ?")
+                                    .arg(typed, SizeText(ScreenPixels()));
         QCOMPARE(modals.seen, script.isEmpty() ? QStringList() : QStringList(warning));
         const bool added = script != QStringList("No");
         const ConfigSection &section = window->Sections().at(ResolutionSection);
@@ -288,7 +326,8 @@ private Q_SLOTS:
             combo(ResolutionSection)->setCurrentIndex(entry);
             QVERIFY(!window->RemoveOption(ResolutionSection));
         }
-        combo(ResolutionSection)->setCurrentIndex(1);
+        list()->setCurrentRow(1);
+        edit()->setText(QStringLiteral(" -ab -typed"));
         window->OnRemoveResolution();
         QCOMPARE(ProfileDump(), before);
         window->OnRemoveResolution();
@@ -296,19 +335,10 @@ private Q_SLOTS:
         QCOMPARE(modals.seen.last(), QStringLiteral("Confirm remove resolution\nThe following "
                                                     "profiles use this option, are you sure you "
                                                     "want to continue?\n\nTablet Large\nP3\n"));
-
-        // Users fall back to entry 0 and keep the removed fragment; later entries move down.
-        QList<int> resolutions;
-        QStringList arguments;
-        for (const LaunchProfile &profile : window->Profiles()) {
-            resolutions << profile.selections.at(ResolutionSection - 1);
-            arguments << profile.arguments;
-        }
-        QCOMPARE(resolutions, QList<int>({1, 0, 0, 0, 8}));
-        QCOMPARE(arguments, QStringList({" -first arg", " -ab  -windowsize 480x800", "",
-                                         " -windowsize 480x800", ""}));
-        QCOMPARE(window->Sections().at(ResolutionSection).EntryNames(),
-                 QStringList({"Small", "1080x2400"}));
+        // The window shows the repaired profile and keeps the unsaved edit, so Update and
+        // Launch agree with what is stored.
+        QCOMPARE(window->Profiles().at(1).arguments, QStringLiteral(" -ab  -windowsize 480x800"));
+        QCOMPARE(edit()->text(), QStringLiteral(" -ab -typed  -windowsize 480x800"));
         QCOMPARE(combo(ResolutionSection)->count(), 2);
         QCOMPARE(combo(ResolutionSection)->currentIndex(), 0);
         QVERIFY(!child("removeResolutionButton")->isEnabled());
@@ -367,10 +397,12 @@ private Q_SLOTS:
     {
         // Thousands of profiles: the list still fits its widest name, and the removal
         // question names a screenful of the users and counts the rest.
-        QByteArray config = "$VERSION\t107\n[Profile]\n\"Base\"\t\"\"\n";
+        // Uniform item sizes take the last row's width, so the longest name stands elsewhere.
+        QByteArray config =
+            "$VERSION\t107\n[Profile]\n\"Base\"\t\"\"\n\"MMMMMMMMMMMMMMMMMMMM\"\t\"\"\n";
         for (int i = 0; i < 3000; ++i)
             config += "\"U" + QByteArray::number(i) + "\"\t\"[Resolution] 1 \"\n";
-        config += "\"MMMMMMMMMMMMMMMMMMMM\"\t\"\"\n[Resolution]\n\"A\"\t\"\"\n\"B\"\t\" -b\"\n";
+        config += "[Resolution]\n\"A\"\t\"\"\n\"B\"\t\" -b\"\n";
         QFile file(GetFilePath(ConfigFile));
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(config) > 0);
         file.close();
@@ -379,6 +411,12 @@ private Q_SLOTS:
         QStyleOptionSlider option;
         const int barExtent = bar->style()->pixelMetric(QStyle::PM_ScrollBarExtent, &option, bar);
         QCOMPARE(list()->sizeHint(), QSize(list()->sizeHintForColumn(0) + barExtent + 5, 192));
+        // A narrower list scrolls sideways to the end of the longest name.
+        window->show();
+        list()->setFixedWidth(list()->sizeHint().width() / 2);
+        const int longest = list()->sizeHintForIndex(list()->model()->index(1, 0)).width();
+        QTRY_VERIFY(list()->horizontalScrollBar()->maximum() + list()->viewport()->width() >=
+                    longest);
 
         AnswerModals modals({"Yes"});
         combo(ResolutionSection)->setCurrentIndex(1);
@@ -389,7 +427,7 @@ private Q_SLOTS:
                                                              "U8\nU9\nU10\nU11\nU12\nU13\nU14\n"
                                                              "U15\nU16\nU17\nU18\nU19\n"
                                                              "and 2980 more\n")));
-        QCOMPARE(window->Profiles().at(3000).arguments, QStringLiteral(" -b"));
+        QCOMPARE(window->Profiles().at(3001).arguments, QStringLiteral(" -b"));
     }
 
 private:
