@@ -154,7 +154,6 @@ private Q_SLOTS:
             << QStringLiteral("\ufffda\ufffd\U0001f600\ufffd");
         // A file of an older version in an 8-bit locale keeps every character.
         QTest::newRow("8-bit file") << QByteArray("Caf\xe9") << QByteArray() << "Caf\u00e9";
-        QTest::newRow("UTF-8 locale") << QByteArray("\xe9") << QByteArray("UTF-8") << "\u00e9";
         QTest::newRow("Latin-9 locale")
             << QByteArray("\xa4") << QByteArray("ISO-8859-15") << "\u20ac";
         QTest::newRow("ASCII locale")
@@ -199,30 +198,28 @@ private Q_SLOTS:
         for (const LaunchProfile &profile : std::as_const(profiles))
             after << QString::number(profile.selections.at(0)) + u'|' + profile.arguments;
         QTEST(after, "profiles");
-        QCOMPARE(sections[ResolutionSection].entries.size(), 3);
-        QVERIFY(!sections[ResolutionSection].EntryNames().contains(QString::number(entry)));
+        QCOMPARE(sections[ResolutionSection].EntryNames().join(""),
+                 QString("0123").remove(QString::number(entry)));
     }
 
     // Left by a save killed between writing and renaming; a young one may still be in use.
     void staleSaveFiles()
     {
         QTemporaryDir tmp;
-        const QStringList removed{"Launcher.ini.aB3dE9"};
-        const QStringList kept{"Launcher.ini.aB3dE",   "Launcher.ini.aB3dE9x",
-                               "Launcher.ini.aB-dE9",  "Launcher.ini",
-                               "XLauncher.ini.aB3dE9", "young/Launcher.ini.aB3dE9"};
-        QVERIFY(QDir(tmp.path()).mkdir("young"));
-        for (const QString &name : removed + kept) {
+        const QStringList names{"Launcher.ini.aB3dE9", "Launcher.ini.aB3dE", "Launcher.ini.aB3dE9x",
+                                "Launcher.ini.aB-dE9", "Launcher.ini",       "XLauncher.ini.aB3dE9",
+                                "Launcher.ini.young1"};
+        for (const QString &name : names) {
             QFile file(tmp.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
-            if (!name.startsWith("young"))
+            if (name != names.last())
                 file.setFileTime(QDateTime::currentDateTime().addSecs(-61),
                                  QFileDevice::FileModificationTime);
         }
         RemoveStaleSaveFiles(tmp.filePath("Launcher.ini"));
-        RemoveStaleSaveFiles(tmp.filePath("young/Launcher.ini"));
-        for (const QString &name : removed + kept)
-            QVERIFY2(QFile::exists(tmp.filePath(name)) == kept.contains(name), qPrintable(name));
+        for (const QString &name : names)
+            QVERIFY2(QFile::exists(tmp.filePath(name)) == (name != names.first()),
+                     qPrintable(name));
     }
 
     void write()
