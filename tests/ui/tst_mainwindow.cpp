@@ -23,7 +23,7 @@ QByteArray ReadAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Resolutions are device pixels; ctest runs the window at twice the size of its pixels.
+// Resolutions are device pixels; ctest runs this test scaled by 2, as on a 200% display.
 QSize ScreenPixels()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
@@ -173,7 +173,7 @@ private Q_SLOTS:
     void launch_data()
     {
         QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("arguments"); // typed, not stored; null keeps the profile's
+        QTest::addColumn<QString>("arguments"); // pasted after the profile's own, not stored
         QTest::addColumn<QString>("expected");  // the arguments received, joined by '|'
 
         QTest::newRow("quoted user agent")
