@@ -99,7 +99,7 @@ void RemoveStaleSaveFiles(const QString &path)
     const QFileInfo target(path);
     const QRegularExpression pattern(QLatin1Char('^') +
                                      QRegularExpression::escape(target.fileName()) +
-                                     QStringLiteral("\\.[A-Za-z0-9]{6}$"));
+                                     QStringLiteral("\\.[A-Za-z]{6}$"));
     // A younger one may belong to a save that is still running.
     const QDateTime stale = QDateTime::currentDateTimeUtc().addSecs(-60);
     const QFileInfoList candidates =

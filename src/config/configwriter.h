@@ -20,5 +20,6 @@ ConfigWriteResult WriteConfig(const QString &path, QList<ConfigSection> &section
                               const QList<LaunchProfile> &profiles);
 
 // Removes what an interrupted atomic save of `path` may leave beside it: files named like
-// it plus a dot and six letters or digits, last changed more than a minute ago.
+// it plus a dot and six ASCII letters (QSaveFile's pattern), last changed more than a
+// minute ago.
 void RemoveStaleSaveFiles(const QString &path);

@@ -206,9 +206,9 @@ private Q_SLOTS:
     void staleSaveFiles()
     {
         QTemporaryDir tmp;
-        const QStringList names{"Launcher.ini.aB3dE9", "Launcher.ini.aB3dE", "Launcher.ini.aB3dE9x",
-                                "Launcher.ini.aB-dE9", "Launcher.ini",       "XLauncher.ini.aB3dE9",
-                                "Launcher.ini.young1"};
+        const QStringList names{"Launcher.ini.aBcdEf", "Launcher.ini.aBcdE", "Launcher.ini.aBcdEfg",
+                                "Launcher.ini.aBcdE9", "Launcher.ini",       "XLauncher.ini.aBcdEf",
+                                "Launcher.ini.youngX"};
         for (const QString &name : names) {
             QFile file(tmp.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
