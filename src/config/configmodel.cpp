@@ -66,3 +66,54 @@ QString SectionDisplayName(const ConfigSection &section, bool lowerCase)
     }
     return result;
 }
+
+QString UnstorableNamePart(const QString &name)
+{
+    if (name.contains(u'"'))
+        return QStringLiteral("a double quote");
+    if (name.contains(u'\r') || name.contains(u'\n'))
+        return QStringLiteral("a line break");
+    if (name.contains(QLatin1String("\\t")))
+        return QStringLiteral("a backslash followed by t");
+    return QString();
+}
+
+QString WithoutLineBreaks(QString text)
+{
+    return text.replace(u'\r', u' ').replace(u'\n', u' ');
+}
+
+void AppendArguments(QString &arguments, const QString &fragment)
+{
+    if (!arguments.isEmpty())
+        arguments += u' ';
+    arguments += fragment;
+}
+
+QList<int> ProfilesUsingEntry(const QList<LaunchProfile> &profiles, int section, int entry)
+{
+    QList<int> rows;
+    for (qsizetype i = 0; i < profiles.size(); ++i) {
+        if (profiles.at(i).selections.value(section - 1, -1) == entry)
+            rows.append(static_cast<int>(i));
+    }
+    return rows;
+}
+
+QString RemoveOptionEntry(QList<ConfigSection> &sections, QList<LaunchProfile> &profiles,
+                          int section, int entry)
+{
+    const QString removedValue = sections[section].entries.takeAt(entry).value;
+    for (LaunchProfile &profile : profiles) {
+        if (section - 1 >= profile.selections.size())
+            continue;
+        int &s = profile.selections[section - 1];
+        if (s == entry) {
+            s = 0;
+            AppendArguments(profile.arguments, removedValue);
+        } else if (s > entry) {
+            --s;
+        }
+    }
+    return removedValue;
+}

@@ -59,3 +59,24 @@ QStringList ProfileNames(const QList<LaunchProfile> &profiles);
 // The label shown beside a section's list: "[PixelDensity]" gives "Pixel Density", or
 // "pixel density" with lowerCase set.
 QString SectionDisplayName(const ConfigSection &section, bool lowerCase);
+
+// What a name holds that the file cannot give back, worded for a message ("a double
+// quote"); empty when the name can be stored. The file encloses a name in double quotes,
+// ends it with its line, and reads backslash-t in it as a TAB.
+QString UnstorableNamePart(const QString &name);
+
+// Free argument text as one line of the file can hold it: each CR or LF becomes a space.
+QString WithoutLineBreaks(QString text);
+
+// Appends an argument fragment to free argument text, after a blank when there is text.
+void AppendArguments(QString &arguments, const QString &fragment);
+
+// The rows of the profiles whose selection for option section `section` is `entry`.
+QList<int> ProfilesUsingEntry(const QList<LaunchProfile> &profiles, int section, int entry);
+
+// Removes entry `entry` of option section `section` and repairs the profiles: each one that
+// used it falls back to entry 0 and gets the entry's value appended to its arguments, so
+// it still launches with it; selections of later entries move down by one. Returns the
+// moved value.
+QString RemoveOptionEntry(QList<ConfigSection> &sections, QList<LaunchProfile> &profiles,
+                          int section, int entry);

@@ -1,10 +1,14 @@
 #include "configreader.h"
 
+#include "eightbitdecoding.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringConverter>
 #include <QStringDecoder>
 #include <QVarLengthArray>
+
+#include <limits>
 
 namespace {
 
@@ -13,13 +17,28 @@ bool IsTokenSeparator(QChar ch)
     return ch == u' ' || ch == u',' || ch == u'=' || ch == u'\t';
 }
 
+// ASCII digits with an optional sign and nothing else, within 32 bits. QStringView::toInt
+// would also take surrounding CR, VT or FF and stop at a NUL, so that a file whose line
+// ends were converted twice read as the current version yet matched no header.
 bool ReadInt(QStringView token, int &value)
 {
-    bool ok = false;
-    const int number = token.toInt(&ok, 10);
-    if (ok)
-        value = number;
-    return ok;
+    const bool negative = token.startsWith(u'-');
+    const QStringView digits = negative || token.startsWith(u'+') ? token.sliced(1) : token;
+    if (digits.isEmpty())
+        return false;
+    qint64 number = 0;
+    for (const QChar ch : digits) {
+        if (ch < u'0' || ch > u'9')
+            return false;
+        number = number * 10 + (ch.unicode() - u'0');
+        if (number > qint64(std::numeric_limits<int>::max()) + 1)
+            return false;
+    }
+    number = negative ? -number : number;
+    if (number > std::numeric_limits<int>::max())
+        return false;
+    value = static_cast<int>(number);
+    return true;
 }
 
 // The tokens after "$VERSION" are separated by runs of separators, so only the one after
@@ -122,13 +141,13 @@ QString DecodeConfigData(const QByteArray &data)
         ReplaceUnpairedSurrogates(text);
         return text;
     }
-    QStringDecoder utf8(QStringConverter::Utf8);
+    // Stateless, so that a sequence cut short at the end is an error rather than dropped.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(data);
     if (!utf8.hasError())
         return text;
     // Files saved by older versions in an 8-bit locale are not UTF-8.
-    QStringDecoder system(QStringConverter::System);
-    return system.decode(data);
+    return DecodeEightBit(data);
 }
 
 int ParseConfigText(QStringView text, QList<ConfigSection> &sections)

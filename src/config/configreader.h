@@ -35,7 +35,7 @@ int ReadConfigData(const QByteArray &data, QList<ConfigSection> &sections,
                    QList<LaunchProfile> &profiles);
 
 // The text of a configuration file: a byte-order mark decides the encoding; without one
-// the data is UTF-8, or, when it is not valid UTF-8, in the system's 8-bit encoding.
+// the data is UTF-8, or, when it is not valid UTF-8, 8-bit text (DecodeEightBit).
 QString DecodeConfigData(const QByteArray &data);
 
 // Adds the entries of every line of `text` to the matching sections and returns the file's

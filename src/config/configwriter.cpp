@@ -2,9 +2,36 @@
 
 #include "arguments.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+
+namespace {
+
+// Creates the missing directories of `dirPath`, readable by the user alone: the file
+// tells what the user runs and browses. Existing directories keep their permissions, and a
+// file system without permissions does not stop the save.
+bool MakePrivatePath(const QString &dirPath)
+{
+    QStringList missing;
+    for (QString dir = QDir::cleanPath(dirPath); !QFileInfo::exists(dir);) {
+        missing.prepend(dir);
+        const QString parent = QFileInfo(dir).path();
+        if (parent == dir)
+            break;
+        dir = parent;
+    }
+    for (const QString &dir : std::as_const(missing)) {
+        if (!QDir().mkdir(dir) && !QFileInfo(dir).isDir())
+            return false;
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    return true;
+}
+
+} // namespace
 
 QByteArray FormatConfig(QList<ConfigSection> &sections, const QList<LaunchProfile> &profiles)
 {
@@ -53,7 +80,7 @@ ConfigWriteResult WriteConfig(const QString &path, QList<ConfigSection> &section
         return ConfigWriteResult::TooFewSections;
     const QByteArray content = FormatConfig(sections, profiles);
 
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+    if (!MakePrivatePath(QFileInfo(path).absolutePath()))
         return ConfigWriteResult::Failed;
     // The old file is replaced only once the new one is complete; text mode gives the
     // platform's line ends.
@@ -65,4 +92,21 @@ ConfigWriteResult WriteConfig(const QString &path, QList<ConfigSection> &section
         return ConfigWriteResult::Failed;
     }
     return file.commit() ? ConfigWriteResult::Written : ConfigWriteResult::Failed;
+}
+
+void RemoveStaleSaveFiles(const QString &path)
+{
+    const QFileInfo target(path);
+    const QRegularExpression pattern(QLatin1Char('^') +
+                                     QRegularExpression::escape(target.fileName()) +
+                                     QStringLiteral("\\.[A-Za-z]{6}$"));
+    // A younger one may belong to a save that is still running.
+    const QDateTime stale = QDateTime::currentDateTimeUtc().addSecs(-60);
+    const QFileInfoList candidates =
+        target.dir().entryInfoList({target.fileName() + QStringLiteral(".??????")},
+                                   QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo &file : candidates) {
+        if (pattern.match(file.fileName()).hasMatch() && file.lastModified().toUTC() < stale)
+            QFile::remove(file.filePath());
+    }
 }

@@ -15,6 +15,11 @@ enum class ConfigWriteResult
 // model) and returns the whole file content, UTF-8 with "\n" line ends.
 QByteArray FormatConfig(QList<ConfigSection> &sections, const QList<LaunchProfile> &profiles);
 
-// Writes the model to `path` atomically, creating the directory when needed.
+// Writes the model to `path` atomically. Directories it creates are private to the user.
 ConfigWriteResult WriteConfig(const QString &path, QList<ConfigSection> &sections,
                               const QList<LaunchProfile> &profiles);
+
+// Removes what an interrupted atomic save of `path` may leave beside it: files named like
+// it plus a dot and six ASCII letters (QSaveFile's pattern), last changed more than a
+// minute ago.
+void RemoveStaleSaveFiles(const QString &path);

@@ -1,11 +1,14 @@
 #include "adddlg.h"
 
+#include "configmodel.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QStyle>
 #include <QVBoxLayout>
 
 AddDlg::AddDlg(QWidget *parent, const QString &title, QList<AddDlgField> fieldList)
@@ -36,6 +39,10 @@ AddDlg::AddDlg(QWidget *parent, const QString &title, QList<AddDlgField> fieldLi
     okButton->setEnabled(false);
     outerLayout->addWidget(buttonBox, 0);
     setLayout(outerLayout);
+
+    // Wide enough for the title beside the window's icon and title-bar buttons.
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    setMinimumWidth(fontMetrics().horizontalAdvance(title) + 4 * titleBar);
 }
 
 AddDlg::~AddDlg() = default;
@@ -46,8 +53,7 @@ void AddDlg::OnTextEdit()
     for (const AddDlgField &field : std::as_const(fields)) {
         const QString text = field.edit->text();
         if (field.type == AddDlgField::FieldText) {
-            // Names are stored between double quotes, and the file has no escape for one.
-            valid = !text.isEmpty() && !text.contains(QLatin1Char('"'));
+            valid = !text.isEmpty() && UnstorableNamePart(text).isEmpty();
         } else if (field.type == AddDlgField::FieldNumber) {
             bool ok = false;
             const int number = text.toInt(&ok, 10);

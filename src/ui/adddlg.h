@@ -13,7 +13,7 @@ struct AddDlgField
 {
     enum FieldType
     {
-        FieldText = 0,  // free text, not empty, without a double quote
+        FieldText = 0,  // free text, not empty, that the file can hold as a name
         FieldNumber = 1 // a whole number from 1 to 2147483647
     };
 

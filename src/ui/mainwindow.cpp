@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QValidator>
 
 #include <cstdlib>
 
@@ -30,12 +31,26 @@ namespace {
 
 const QString WarningTitle = QStringLiteral("Velmora Mobile Emulator Launcher Warning");
 
+// A profile's arguments are stored on one line of the file. A line break pasted into the
+// field becomes a space in the field itself, so the text shown, stored and launched agree.
+class OneLineValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        input = WithoutLineBreaks(input);
+        return Acceptable;
+    }
+};
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("Velmora Mobile Emulator"));
 
+    RemoveStaleSaveFiles(GetFilePath(ConfigFile));
     if (!LoadConfig(GetFilePath(ConfigFile), true) &&
         !LoadConfig(GetFilePath(DefaultConfigFile), false)) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Velmora Mobile Emulator"),
@@ -72,6 +87,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     connect(removeProfileButton, &QPushButton::clicked, this, &MainWindow::OnRemoveProfile);
     profileGrid->addWidget(addUpdateButton, 1, 0);
     profileGrid->addWidget(removeProfileButton, 1, 1);
+    // Forward Tab follows the window from top to bottom and reaches every button.
+    QList<QWidget *> tabOrder{profileList, addUpdateButton, removeProfileButton};
 
     auto *form = new QFormLayout;
     for (int s = ResolutionSection; s <= UserAgentSection; ++s) {
@@ -80,6 +97,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
         sections[s].combo = combo;
         combo->addItems(sections[s].EntryNames());
         grid->addWidget(combo, 0, 0, 1, -1);
+        tabOrder.append(combo);
 
         if (s == ResolutionSection || s == PixelDensitySection) {
             const bool resolution = s == ResolutionSection;
@@ -99,6 +117,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
             (resolution ? removeResolutionButton : removePixelDensityButton) = removeButton;
             grid->addWidget(addButton, 1, 0);
             grid->addWidget(removeButton, 1, 1);
+            tabOrder << addButton << removeButton;
         } else {
             connect(combo, qOverload<int>(&QComboBox::currentIndexChanged), this,
                     s == InputSection ? &MainWindow::OnInput : &MainWindow::OnUAString);
@@ -109,6 +128,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
     argumentsEdit = new QLineEdit;
     argumentsEdit->setObjectName(QStringLiteral("argumentsEdit"));
+    argumentsEdit->setValidator(new OneLineValidator(argumentsEdit));
     connect(argumentsEdit, &QLineEdit::textChanged, this, &MainWindow::OnTextCtrlEdit);
     form->addRow(QStringLiteral("&Arguments"), argumentsEdit);
 
@@ -128,9 +148,14 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
     auto *buttonBox = new QDialogButtonBox;
     buttonBox->addButton(helpButton, QDialogButtonBox::HelpRole);
     buttonBox->addButton(launchButton, QDialogButtonBox::AcceptRole);
+    // The box makes its accept button its focus proxy, and Tab then skipped Help.
+    buttonBox->setFocusProxy(nullptr);
     mainLayout->addWidget(buttonBox, 0);
 
     central->setLayout(mainLayout);
+    tabOrder << argumentsEdit << helpButton << launchButton;
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
 }
 
 MainWindow::~MainWindow()
@@ -229,6 +254,7 @@ void MainWindow::RefreshAddUpdateButton()
 
 void MainWindow::OnProfileChanged(int index)
 {
+    removeProfileButton->setEnabled(index > 0 && index < profiles.size());
     if (index < 0 || index >= profiles.size())
         return;
     // Each list that moves runs its own slot; a copy keeps the values stable meanwhile.
@@ -236,7 +262,6 @@ void MainWindow::OnProfileChanged(int index)
     for (int s = ResolutionSection; s <= UserAgentSection; ++s)
         sections[s].combo->setCurrentIndex(profile.selections.value(s - 1));
     argumentsEdit->setText(profile.arguments);
-    removeProfileButton->setEnabled(index != 0);
     RefreshAddUpdateButton();
 }
 
@@ -259,10 +284,9 @@ void MainWindow::OnAddUpdateProfile()
                                   QLineEdit::Normal, QString(), &ok);
         if (!ok || name.isEmpty())
             return;
-        // The file encloses names in double quotes and has no escape for one.
-        if (name.contains(QLatin1Char('"'))) {
-            QMessageBox::warning(this, title,
-                                 QStringLiteral("A profile name cannot contain a double quote."));
+        if (const QString unstorable = UnstorableNamePart(name); !unstorable.isEmpty()) {
+            QMessageBox::warning(
+                this, title, QStringLiteral("A profile name cannot contain %1.").arg(unstorable));
             continue;
         }
 
@@ -308,7 +332,7 @@ void MainWindow::OnRemoveProfile()
 void MainWindow::OnResolution(int index)
 {
     if (removeResolutionButton)
-        removeResolutionButton->setEnabled(index != 0);
+        removeResolutionButton->setEnabled(index > 0);
     RefreshAddUpdateButton();
 }
 
@@ -325,7 +349,9 @@ void MainWindow::OnAddResolution()
     const int width = widthText.toInt(nullptr, 10);
     const int height = heightText.toInt(nullptr, 10);
 
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    // Emulator sizes are device pixels; a scaled screen's geometry is not.
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    const QSize screen = primary->geometry().size() * primary->devicePixelRatio();
     if (width > screen.width() || height > screen.height()) {
         QMessageBox box(QMessageBox::Warning,
                         QStringLiteral("Resolution bigger than the current screen size!"),
@@ -356,7 +382,7 @@ void MainWindow::OnRemoveResolution()
 void MainWindow::OnPixelDensity(int index)
 {
     if (removePixelDensityButton)
-        removePixelDensityButton->setEnabled(index != 0);
+        removePixelDensityButton->setEnabled(index > 0);
     RefreshAddUpdateButton();
 }
 
@@ -388,54 +414,44 @@ void MainWindow::OnRemovePixelDensity()
 
 bool MainWindow::RemoveOption(int section)
 {
-    ConfigSection &target = sections[section];
-    const int k = target.combo->currentIndex();
+    QComboBox *combo = sections[section].combo;
+    const int k = combo->currentIndex();
     // Entry 0 is where the profiles that used a removed entry fall back to; it always stays.
-    if (k < 1 || k >= target.entries.size())
+    if (k < 1 || k >= sections[section].entries.size())
         return false;
-    const int selection = section - 1;
+    const QList<int> users = ProfilesUsingEntry(profiles, section, k);
+    if (!users.isEmpty() && !ConfirmRemoveOption(section, users))
+        return false;
 
+    const int row = profileList->currentRow();
+    const QString moved = RemoveOptionEntry(sections, profiles, section, k);
+    combo->removeItem(k);
+    // The field follows the repaired profile, and keeps what was typed and not stored yet.
+    if (users.contains(row)) {
+        QString arguments = argumentsEdit->text();
+        AppendArguments(arguments, moved);
+        argumentsEdit->setText(arguments);
+    }
+    return true;
+}
+
+bool MainWindow::ConfirmRemoveOption(int section, const QList<int> &users)
+{
     // The question names a screenful of profiles at most: a box that listed thousands took
     // a third of a second to lay out and reached beyond the screen, buttons included.
-    const int maxListed = 20;
-    QString users;
-    int userCount = 0;
-    for (const LaunchProfile &profile : std::as_const(profiles)) {
-        if (profile.selections.value(selection) == k && ++userCount <= maxListed)
-            users += profile.name + QLatin1Char('\n');
-    }
-    if (userCount > maxListed)
-        users += QStringLiteral("and %1 more\n").arg(userCount - maxListed);
-    if (userCount > 0) {
-        const auto answer = QMessageBox::warning(
-            this, QStringLiteral("Confirm remove ") + SectionDisplayName(target, true),
-            QStringLiteral("The following profiles use this option, are you sure you want to "
-                           "continue?\n\n") +
-                users,
-            QMessageBox::Yes | QMessageBox::No);
-        if (answer != QMessageBox::Yes)
-            return false;
-    }
-
-    // The removed entry's fragment moves into the arguments of every profile that used it,
-    // so those profiles still launch with it.
-    const QString removedValue = target.entries[k].value;
-    for (LaunchProfile &profile : profiles) {
-        if (selection >= profile.selections.size())
-            continue;
-        int &s = profile.selections[selection];
-        if (s == k) {
-            s = 0;
-            if (!profile.arguments.isEmpty())
-                profile.arguments += QLatin1Char(' ');
-            profile.arguments += removedValue;
-        } else if (s > k) {
-            --s;
-        }
-    }
-    target.entries.removeAt(k);
-    target.combo->removeItem(k);
-    return true;
+    const qsizetype maxListed = 20;
+    QString names;
+    for (qsizetype i = 0; i < qMin(users.size(), maxListed); ++i)
+        names += profiles.at(users.at(i)).name + QLatin1Char('\n');
+    if (users.size() > maxListed)
+        names += QStringLiteral("and %1 more\n").arg(users.size() - maxListed);
+    const auto answer = QMessageBox::warning(
+        this, QStringLiteral("Confirm remove ") + SectionDisplayName(sections[section], true),
+        QStringLiteral("The following profiles use this option, are you sure you want to "
+                       "continue?\n\n") +
+            names,
+        QMessageBox::Yes | QMessageBox::No);
+    return answer == QMessageBox::Yes;
 }
 
 void MainWindow::OnInput()

@@ -51,6 +51,7 @@ private:
     QList<int> CurrentSelections() const;
     QString GetLaunchOptions() const;
     void AppendOption(int section, const QString &name, const QString &value);
+    bool ConfirmRemoveOption(int section, const QList<int> &users);
 
     QList<LaunchProfile> profiles;
     QList<ConfigSection> sections;

@@ -1,5 +1,6 @@
 #include "configreader.h"
 #include "configwriter.h"
+#include "eightbitdecoding.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,13 +62,20 @@ private Q_SLOTS:
         // Only the writer's form takes the value up to the last double quote.
         QTest::newRow("other forms") << "[Input]\n\"\"\"\"\n\"n\" \"v\"w\"\n\"m\"\t\"v" << 0
                                      << QStringList{"[Input]|n|v", "[Input]|m|v"};
+        // A number is ASCII digits with an optional sign and nothing around them.
         QTest::newRow("versions") << "[Input]\n$VERSION\t106\n$VERSION= ,abc 2147483648 +107 9\n"
-                                     "$VERSION x\n#$VERSION\t5\n $VERSION 5"
+                                     "$VERSION x\n#$VERSION\t5\n $VERSION 5\n$VERSION\t108\v"
                                   << 107 << input(" $VERSION 5|");
+        // A CR LF file converted twice: no header and no version, so it is set aside whole.
+        QTest::newRow("CR CR LF") << "$VERSION\t107\r\r\n[Input]\r\r\n\"a\"\t\"b\"\r\r\n"
+                                  << 0 << QStringList();
         QTest::newRow("profile value")
-            << "[Profile]\n\"p\"\t\"[Resolution] 2 [PixelDensity] x\u3000 1\t[input] [Input]2 "
-               "[Input] 2147483648 [Input] -1 -a [UserAgentString]\""
-            << 0 << QStringList{"p|2,0,-1,0| x 1 [input] [Input]2 2147483648 -a"};
+            << QStringLiteral(
+                   "[Profile]\n\"p\"\t\"[Resolution] 2 [PixelDensity] x\u3000 1\t[input] "
+                   "[Input]2 [Input] 2147483648 [Input] -1 -a [UserAgentString] "
+                   "[Input] 2\0abc\"")
+            << 0
+            << QStringList{QStringLiteral("p|2,0,-1,0| x 1 [input] [Input]2 2147483648 -a 2\0abc")};
     }
     void parse()
     {
@@ -135,11 +143,83 @@ private Q_SLOTS:
         QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).size(), content.isNull() ? 2 : 3);
     }
 
-    // Found by fuzzing: kept as they were, unpaired surrogates were saved as other characters.
-    void unpairedSurrogates()
+    void decode_data()
     {
-        const QByteArray utf16 = QByteArray::fromHex("feffd8000061dc00d83dde00d800");
-        QCOMPARE(DecodeConfigData(utf16), QStringLiteral("\ufffda\ufffd\U0001f600\ufffd"));
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QByteArray>("localeCharset"); // null: the whole decoding of a file
+        QTest::addColumn<QString>("text");
+        // Found by fuzzing: kept as they were, unpaired surrogates were saved as other characters.
+        QTest::newRow("unpaired surrogates")
+            << QByteArray::fromHex("feffd8000061dc00d83dde00d800") << QByteArray()
+            << QStringLiteral("\ufffda\ufffd\U0001f600\ufffd");
+        // A file of an older version in an 8-bit locale keeps every character.
+        QTest::newRow("8-bit file") << QByteArray("Caf\xe9") << QByteArray() << "Caf\u00e9";
+        QTest::newRow("Latin-9 locale")
+            << QByteArray("\xa4") << QByteArray("ISO-8859-15") << "\u20ac";
+        QTest::newRow("ASCII locale")
+            << QByteArray("\xe9") << QByteArray("ANSI_X3.4-1968") << "\u00e9";
+    }
+    void decode()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArray, localeCharset);
+        QTEST(localeCharset.isNull() ? DecodeConfigData(data) : DecodeEightBit(data, localeCharset),
+              "text");
+    }
+
+    void removeOptionEntry_data()
+    {
+        QTest::addColumn<QList<int>>("selections"); // each profile's resolution
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<QList<int>>("users");
+        QTest::addColumn<QStringList>("profiles"); // "resolution|arguments" after removal
+
+        // Users fall back to entry 0 and keep the entry's fragment; later entries move down.
+        QTest::newRow("used") << QList<int>{2, 3, 1, 2} << 2 << QList<int>{0, 3}
+                              << QStringList{"0| -v2", "2|-x", "1|", "0|-x  -v2"};
+        QTest::newRow("unused, beyond the section") << QList<int>{0, 9, -1, 3} << 1 << QList<int>{}
+                                                    << QStringList{"0|", "8|-x", "-1|", "2|-x"};
+    }
+    void removeOptionEntry()
+    {
+        QFETCH(QList<int>, selections);
+        QFETCH(int, entry);
+        QList<ConfigSection> sections = CreateSections();
+        for (const char *name : {"0", "1", "2", "3"})
+            sections[ResolutionSection].entries.append({name, QStringLiteral(" -v") + name});
+        QList<LaunchProfile> profiles;
+        for (qsizetype i = 0; i < selections.size(); ++i)
+            profiles.append({"p", i % 2 ? "-x" : "", {selections.at(i), 0, 0, 0}});
+        QTEST(ProfilesUsingEntry(profiles, ResolutionSection, entry), "users");
+
+        QCOMPARE(RemoveOptionEntry(sections, profiles, ResolutionSection, entry),
+                 " -v" + QString::number(entry));
+        QStringList after;
+        for (const LaunchProfile &profile : std::as_const(profiles))
+            after << QString::number(profile.selections.at(0)) + u'|' + profile.arguments;
+        QTEST(after, "profiles");
+        QCOMPARE(sections[ResolutionSection].EntryNames().join(""),
+                 QString("0123").remove(QString::number(entry)));
+    }
+
+    // Left by a save killed between writing and renaming; a young one may still be in use.
+    void staleSaveFiles()
+    {
+        QTemporaryDir tmp;
+        const QStringList names{"Launcher.ini.aBcdEf", "Launcher.ini.aBcdE", "Launcher.ini.aBcdEfg",
+                                "Launcher.ini.aBcdE9", "Launcher.ini",       "XLauncher.ini.aBcdEf",
+                                "Launcher.ini.youngX"};
+        for (const QString &name : names) {
+            QFile file(tmp.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (name != names.last())
+                file.setFileTime(QDateTime::currentDateTime().addSecs(-61),
+                                 QFileDevice::FileModificationTime);
+        }
+        RemoveStaleSaveFiles(tmp.filePath("Launcher.ini"));
+        for (const QString &name : names)
+            QVERIFY2(QFile::exists(tmp.filePath(name)) == (name != names.first()),
+                     qPrintable(name));
     }
 
     void write()
@@ -152,6 +232,9 @@ private Q_SLOTS:
         const QString path = dir.filePath("sub/dir/Launcher.ini");
         QCOMPARE(WriteConfig(path, sections, profiles), ConfigWriteResult::Written);
         QCOMPARE(ReadAll(path), ReadAll(VELMORA_TEST_DATA_DIR "/config/all-default.ini"));
+        // The directories it makes are the user's alone.
+        for (const char *made : {"sub", "sub/dir"})
+            QCOMPARE(QFileInfo(dir.filePath(made)).permissions() & 0x0077, 0);
 
         // Nothing is escaped, yet every name and value the format can carry reads back the same.
         sections[InputSection].entries = {{"a\tb \\", " -x \"q r\""}, {" ", "\""}, {"#", "\\t\""}};
