@@ -13,12 +13,15 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWebEnginePage>
@@ -80,6 +83,14 @@ EmulatorWindow::EmulatorWindow(const EmulatorRequest &request, const Device &emu
         if (fallback)
             ApplyDisplay();
     });
+}
+
+void EmulatorWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Once shown, the controls are polished and their sizes final.
+    if (!event->spontaneous())
+        QTimer::singleShot(0, this, &EmulatorWindow::FitWindow);
 }
 
 // The inspector shows, and the emulation owns, the page bound to ours: both go before it.
@@ -273,11 +284,24 @@ int EmulatorWindow::ChromeHeight() const
     return toolBar->sizeHint().height() + statusBar()->sizeHint().height() + frame;
 }
 
+// Every control side by side: the toolbar's own hint may leave some in its overflow menu.
+int EmulatorWindow::ToolBarWidth() const
+{
+    const int spacing = toolBar->layout()->spacing();
+    int width =
+        toolBar->layout()->contentsMargins().left() + toolBar->layout()->contentsMargins().right();
+    for (QAction *action : toolBar->actions()) {
+        if (const QWidget *widget = toolBar->widgetForAction(action))
+            width += qMax(widget->sizeHint().width(), widget->minimumWidth()) + spacing;
+    }
+    return width;
+}
+
 // As small as the device and the toolbar allow; the device stays centred when the toolbar
 // is the wider.
 void EmulatorWindow::FitWindow()
 {
-    QSize size(qMax(view->width(), toolBar->sizeHint().width()),
+    QSize size(qMax(view->width(), ToolBarWidth()),
                view->height() + toolBar->sizeHint().height() + statusBar()->sizeHint().height());
     if (const QScreen *desktop = screen()) {
         const QSize frame = frameGeometry().size() - geometry().size();

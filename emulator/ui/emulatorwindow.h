@@ -40,6 +40,9 @@ public:
     // Sets up the emulation, then opens the address asked for, or the start page.
     void Start();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 Q_SIGNALS:
     // The emulation is set up (or found unavailable) and the first page is on its way.
     void started();
@@ -54,6 +57,7 @@ private:
     void ApplyDisplay();
     void FitWindow();
     int ChromeHeight() const;
+    int ToolBarWidth() const;
     void UpdateZoomControls();
     void OpenInspector();
     void SaveScreenshot(bool fullPage);

@@ -24,9 +24,10 @@ bool IsPointerEvent(QEvent::Type type)
 
 PageInputFilter::PageInputFilter(QWebEngineView *pageView, InputMethod emulated,
                                  MenuRequest menuRequest)
-    : QObject(pageView), input(emulated), view(pageView), showMenu(std::move(menuRequest))
+    : QObject(pageView), view(pageView), showMenu(std::move(menuRequest))
 {
-    if (input == InputMethod::Mouse)
+    // Touch comes from the engine's own emulation, which also opens the page's menu.
+    if (emulated != InputMethod::Keys)
         return;
     view->installEventFilter(this);
     for (QObject *child : view->children())
@@ -40,8 +41,7 @@ void PageInputFilter::Watch(QObject *child)
         return;
     widget->removeEventFilter(this);
     widget->installEventFilter(this);
-    if (input == InputMethod::Keys)
-        widget->setCursor(Qt::BlankCursor);
+    widget->setCursor(Qt::BlankCursor);
 }
 
 bool PageInputFilter::eventFilter(QObject *watched, QEvent *event)
@@ -58,8 +58,6 @@ bool PageInputFilter::eventFilter(QObject *watched, QEvent *event)
         showMenu(static_cast<QContextMenuEvent *>(event)->globalPos());
         return true;
     }
-    if (input != InputMethod::Keys)
-        return false;
     // The engine sets the cursor the page asks for; keep it hidden.
     if (event->type() == QEvent::CursorChange && target->cursor().shape() != Qt::BlankCursor) {
         target->setCursor(Qt::BlankCursor);

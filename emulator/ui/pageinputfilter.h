@@ -10,10 +10,9 @@
 class QWebEngineView;
 
 // What the protocol leaves to the window, on the page only (never on the toolbar): keys
-// takes the pointer away from the page; with touch and keys, where the page gets no mouse
-// button of its own, a right click still opens the window's menu. The engine renders into
-// a child widget of the view that it may replace, so the filter follows the view's
-// children.
+// takes the pointer away from the page, yet a right click still opens the window's menu.
+// The engine renders into a child widget of the view that it may replace, so the filter
+// follows the view's children.
 class PageInputFilter : public QObject
 {
     Q_OBJECT
@@ -29,7 +28,6 @@ protected:
 private:
     void Watch(QObject *child);
 
-    InputMethod input;
     QWebEngineView *view;
     MenuRequest showMenu;
 };
