@@ -33,6 +33,12 @@ QString PercentEncoded(char c)
 
 } // namespace
 
+QString EmulatorDataRoot()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Velmora/VelmoraMobileEmulator");
+}
+
 ProfileDirectory::ProfileDirectory(const QString &profileName)
 {
     if (profileName.isEmpty())
@@ -63,8 +69,7 @@ ProfileDirectory::~ProfileDirectory() = default;
 
 QString ProfileDirectory::RootPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Velmora/VelmoraMobileEmulator/profiles");
+    return EmulatorDataRoot() + QStringLiteral("/profiles");
 }
 
 QString ProfileDirectory::EncodedName(const QString &profileName)

@@ -1,17 +1,27 @@
-#include "emulatoroptions.h"
+#include "emulatorrequest.h"
 
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
 namespace {
+
+bool IsHelpOption(const QString &argument)
+{
+    return argument == EmulatorOption::Help || argument == EmulatorOption::LongHelp;
+}
 
 bool IsOptionName(const QString &argument)
 {
     using namespace EmulatorOption;
-    for (QLatin1String name : {WindowSize, Ppi, Input, UserAgent, ProfileName, DumpMetrics}) {
+    for (QLatin1String name : {WindowSize, Ppi, Input, UserAgent, ProfileName, DumpMetrics, Zoom,
+                               Orientation, Screenshot}) {
         if (argument == name)
             return true;
     }
-    return false;
+    return IsHelpOption(argument);
 }
 
 bool HasControlCharacter(const QString &text)
@@ -39,7 +49,7 @@ class Parser
 public:
     explicit Parser(const QStringList &given) : arguments(given) {}
 
-    EmulatorSettings Run()
+    EmulatorRequest Run()
     {
         while (position < arguments.size()) {
             const QString argument = arguments.at(position++);
@@ -47,14 +57,14 @@ public:
                 break;
             if (argument.startsWith(QLatin1Char('-')))
                 ReadOption(argument);
-            else if (settings.address.isEmpty())
-                settings.address = argument;
+            else if (request.address.isEmpty())
+                request.address = argument;
             else
                 Report(QStringLiteral("extra argument \"%1\" ignored; only the first address is "
                                       "opened")
                            .arg(Printable(argument)));
         }
-        return settings;
+        return request;
     }
 
 private:
@@ -63,6 +73,10 @@ private:
         using namespace EmulatorOption;
         if (!IsOptionName(option)) {
             Report(QStringLiteral("unknown option \"%1\" ignored").arg(Printable(option)));
+            return;
+        }
+        if (IsHelpOption(option)) {
+            request.helpRequested = true;
             return;
         }
         // A following option name is not taken as a value, so one forgotten value does not
@@ -80,11 +94,17 @@ private:
         else if (option == Input)
             ok = ReadInput(value);
         else if (option == UserAgent)
-            ok = ReadText(value, settings.userAgent);
+            ok = ReadText(value, request.userAgent);
         else if (option == ProfileName)
-            ok = ReadText(value, settings.profileName);
+            ok = ReadText(value, request.profileName);
+        else if (option == Zoom)
+            ok = ReadZoom(value);
+        else if (option == Orientation)
+            ok = ReadOrientation(value);
+        else if (option == Screenshot)
+            ok = ReadPath(value, request.screenshotPath);
         else
-            ok = ReadPath(value, settings.dumpMetricsPath);
+            ok = ReadPath(value, request.dumpMetricsPath);
         if (!ok) {
             Report(QStringLiteral("%1 \"%2\" is not valid (%3); %4")
                        .arg(option, Printable(value), ExpectedNote(option), DefaultNote(option)));
@@ -100,7 +120,7 @@ private:
         const QSize size(match.captured(1).toInt(), match.captured(2).toInt());
         if (!InSideRange(size.width()) || !InSideRange(size.height()))
             return false;
-        settings.windowSize = size;
+        request.windowSize = size;
         return true;
     }
 
@@ -112,7 +132,7 @@ private:
         const int ppi = value.toInt();
         if (ppi < EmulatorOption::MinimumPpi || ppi > EmulatorOption::MaximumPpi)
             return false;
-        settings.ppi = ppi;
+        request.ppi = ppi;
         return true;
     }
 
@@ -120,11 +140,40 @@ private:
     {
         for (InputMethod input : {InputMethod::Mouse, InputMethod::Touch, InputMethod::Keys}) {
             if (value == InputMethodName(input)) {
-                settings.input = input;
+                request.input = input;
                 return true;
             }
         }
         return false;
+    }
+
+    // "fit", or a whole percentage; a trailing percent sign is allowed, as menus show it.
+    bool ReadZoom(const QString &value)
+    {
+        using namespace EmulatorOption;
+        if (value.compare(ZoomFit, Qt::CaseInsensitive) == 0) {
+            request.zoomPercent = 0;
+            return true;
+        }
+        static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,4})%?$"));
+        const QRegularExpressionMatch match = pattern.match(value);
+        const int percent = match.hasMatch() ? match.captured(1).toInt() : 0;
+        if (percent < MinimumZoomPercent || percent > MaximumZoomPercent)
+            return false;
+        request.zoomPercent = percent;
+        return true;
+    }
+
+    bool ReadOrientation(const QString &value)
+    {
+        using namespace EmulatorOption;
+        if (value == OrientationPortrait)
+            request.orientation = ScreenOrientation::Portrait;
+        else if (value == OrientationLandscape)
+            request.orientation = ScreenOrientation::Landscape;
+        else
+            return false;
+        return true;
     }
 
     // Control characters would end up in request headers and the window title.
@@ -160,7 +209,15 @@ private:
                 .arg(MaximumPpi);
         if (option == Input)
             return QStringLiteral("expected %1, %2 or %3").arg(InputTouch, InputKeys, InputMouse);
-        if (option == DumpMetrics)
+        if (option == Zoom)
+            return QStringLiteral("expected %1 or a percentage from %2 to %3")
+                .arg(ZoomFit)
+                .arg(MinimumZoomPercent)
+                .arg(MaximumZoomPercent);
+        if (option == Orientation)
+            return QStringLiteral("expected %1 or %2")
+                .arg(OrientationPortrait, OrientationLandscape);
+        if (option == DumpMetrics || option == Screenshot)
             return QStringLiteral("expected a file path");
         return QStringLiteral("expected text without control characters");
     }
@@ -168,7 +225,7 @@ private:
     static QString DefaultNote(const QString &option)
     {
         using namespace EmulatorOption;
-        const EmulatorSettings defaults;
+        const EmulatorRequest defaults;
         if (option == WindowSize)
             return QStringLiteral("using %1x%2")
                 .arg(defaults.windowSize.width())
@@ -181,19 +238,25 @@ private:
             return QStringLiteral("using the browser's own user agent");
         if (option == ProfileName)
             return QStringLiteral("using private browsing data");
+        if (option == Zoom)
+            return QStringLiteral("fitting the screen");
+        if (option == Orientation)
+            return QStringLiteral("keeping the window size's orientation");
+        if (option == Screenshot)
+            return QStringLiteral("no screenshot is taken");
         return QStringLiteral("no metrics are written");
     }
 
-    void Report(const QString &problem) { settings.problems.append(problem); }
+    void Report(const QString &problem) { request.problems.append(problem); }
 
     const QStringList &arguments;
     qsizetype position = 0;
-    EmulatorSettings settings;
+    EmulatorRequest request;
 };
 
 } // namespace
 
-EmulatorSettings ParseEmulatorArguments(const QStringList &arguments)
+EmulatorRequest ParseEmulatorArguments(const QStringList &arguments)
 {
     return Parser(arguments).Run();
 }
@@ -209,4 +272,59 @@ QString InputMethodName(InputMethod input)
         break;
     }
     return EmulatorOption::InputMouse;
+}
+
+QString EmulatorHelpText()
+{
+    using namespace EmulatorOption;
+    const EmulatorRequest defaults;
+    const QString either = QStringLiteral("%1|%2");
+    const std::pair<QString, QString> options[] = {
+        {WindowSize + QLatin1String(" WxH"),
+         QStringLiteral("screen in device pixels, sides %1 to %2 (default %3x%4)")
+             .arg(MinimumSide)
+             .arg(MaximumSide)
+             .arg(defaults.windowSize.width())
+             .arg(defaults.windowSize.height())},
+        {Ppi + QLatin1String(" N"),
+         QStringLiteral("density %1 to %2; the ratio is N/%3 (default %4)")
+             .arg(MinimumPpi)
+             .arg(MaximumPpi)
+             .arg(BaselinePpi)
+             .arg(defaults.ppi)},
+        {Input + QLatin1Char(' ') + either.arg(InputTouch, InputKeys) + QLatin1Char('|') +
+             InputMouse,
+         QStringLiteral("how the page is used (default %1)").arg(InputMethodName(defaults.input))},
+        {UserAgent + QLatin1String(" TEXT"),
+         QStringLiteral("the browser's user agent, as one argument")},
+        {ProfileName + QLatin1String(" NAME"),
+         QStringLiteral("keep browsing data under this name (default: private)")},
+        {Zoom + QLatin1Char(' ') + either.arg(ZoomFit, QLatin1String("PERCENT")),
+         QStringLiteral("display zoom, %1 to %2; the page sees no change (default %3)")
+             .arg(MinimumZoomPercent)
+             .arg(MaximumZoomPercent)
+             .arg(ZoomFit)},
+        {Orientation + QLatin1Char(' ') + either.arg(OrientationPortrait, OrientationLandscape),
+         QStringLiteral("turn the screen to this orientation")},
+        {Screenshot + QLatin1String(" FILE"),
+         QStringLiteral("save the loaded page's viewport as PNG, then exit")},
+        {DumpMetrics + QLatin1String(" FILE"),
+         QStringLiteral("write the loaded page's metrics as JSON, then exit")},
+        {Help + QLatin1String(", ") + LongHelp, QStringLiteral("show this help, then exit")},
+        {EngineArguments + QLatin1String(" ..."),
+         QStringLiteral("pass the rest to the browser engine")},
+    };
+    qsizetype width = 0;
+    for (const auto &option : options)
+        width = std::max(width, option.first.size());
+    QString text = QStringLiteral("Usage: VelmoraMobileEmu [options] [address]\n");
+    for (const auto &option : options)
+        text += QLatin1String("  ") + option.first.leftJustified(width + 2) + option.second +
+                QLatin1Char('\n');
+    return text;
+}
+
+void Complain(const QString &message)
+{
+    std::fprintf(stderr, "VelmoraMobileEmu: %s\n", qUtf8Printable(message));
 }

@@ -5,6 +5,10 @@
 
 #include <memory>
 
+// The per-user directory of everything the emulator keeps, below the generic data
+// location; spelled out here only.
+QString EmulatorDataRoot();
+
 // The per-user directory that keeps one profile name's browsing data, held for as long as
 // this object lives. Only one emulator at a time may use it: the browser engine's storage
 // does not survive two writers, so a second emulator with the same name runs privately.

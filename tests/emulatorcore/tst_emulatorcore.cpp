@@ -1,0 +1,322 @@
+#include "displayzoom.h"
+#include "emulationcommands.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+Device DeviceFor(const QString &commandLine)
+{
+    return Device::FromRequest(ParseEmulatorArguments(QProcess::splitCommand(commandLine)));
+}
+
+QString SizeText(QSize size)
+{
+    return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+}
+
+const QString ChromeOnAndroid =
+    QStringLiteral("Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
+                   "Chrome/131.0.0.0 Mobile Safari/537.36");
+const QString SafariOnIphone = QStringLiteral(
+    "Mozilla/5.0 (iPhone; CPU iPhone OS 18_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
+    "Gecko) Version/18.1 Mobile/15E148 Safari/604.1");
+
+} // namespace
+
+// The device and what a page is told of it, without a browser engine.
+class TestEmulatorCore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void device_data()
+    {
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<QString>("pixels");
+        QTest::addColumn<QString>("css");
+        QTest::addColumn<QString>("orientation");
+
+        // CSS sizes are rounded up, but an exact quotient stays as it is.
+        QTest::newRow("phone") << "-windowsize 1080x2400 -ppi 420"
+                               << "1080x2400"
+                               << "412x915"
+                               << "portraitPrimary 0";
+        QTest::newRow("exact quotient") << "-windowsize 720x1280 -ppi 240"
+                                        << "720x1280"
+                                        << "480x854"
+                                        << "portraitPrimary 0";
+        QTest::newRow("low density") << "-windowsize 240x320 -ppi 40"
+                                     << "240x320"
+                                     << "960x1280"
+                                     << "portraitPrimary 0";
+        QTest::newRow("turned to landscape") << "-windowsize 1080x2400 -ppi 420 -orientation "
+                                                "landscape"
+                                             << "2400x1080"
+                                             << "915x412"
+                                             << "landscapePrimary 90";
+        QTest::newRow("turned to portrait") << "-windowsize 2560x1600 -ppi 320 -orientation "
+                                               "portrait"
+                                            << "1600x2560"
+                                            << "800x1280"
+                                            << "portraitPrimary 0";
+        QTest::newRow("already landscape") << "-windowsize 2560x1600 -ppi 320 -orientation "
+                                              "landscape"
+                                           << "2560x1600"
+                                           << "1280x800"
+                                           << "landscapePrimary 90";
+        QTest::newRow("square") << "-windowsize 800x800 -orientation landscape"
+                                << "800x800"
+                                << "800x800"
+                                << "portraitPrimary 0";
+    }
+
+    void device()
+    {
+        QFETCH(QString, commandLine);
+        const Device device = DeviceFor(commandLine);
+        QTEST(SizeText(device.pixels), "pixels");
+        QTEST(SizeText(device.cssSize()), "css");
+        QTEST(QStringLiteral("%1 %2").arg(device.orientationType()).arg(device.orientationAngle()),
+              "orientation");
+        QCOMPARE(device.rotated().cssSize(), device.cssSize().transposed());
+        QCOMPARE(device.rotated().rotated().pixels, device.pixels);
+    }
+
+    void fit_data()
+    {
+        QTest::addColumn<QSize>("css");
+        QTest::addColumn<QSize>("available");
+        QTest::addColumn<int>("chromeHeight");
+        QTest::addColumn<qreal>("zoom");
+
+        QTest::newRow("never above 100%") << QSize(412, 915) << QSize(1920, 1040) << 40 << 1.0;
+        QTest::newRow("height bound") << QSize(800, 1280) << QSize(1280, 984) << 40 << 0.737;
+        QTest::newRow("width bound") << QSize(1280, 800) << QSize(1024, 768) << 40 << 0.8;
+        QTest::newRow("floor") << QSize(412, 915) << QSize(200, 200) << 40 << 0.25;
+        QTest::newRow("toolbar taller than the screen")
+            << QSize(412, 915) << QSize(1280, 30) << 40 << 0.25;
+        QTest::newRow("no device") << QSize() << QSize(1280, 1024) << 40 << 1.0;
+    }
+
+    void fit()
+    {
+        QFETCH(QSize, css);
+        QFETCH(QSize, available);
+        QFETCH(int, chromeHeight);
+        QFETCH(qreal, zoom);
+        const qreal fitted = DisplayZoom::Fit(css, available, chromeHeight);
+        QCOMPARE(fitted, zoom);
+        // Rounded up to whole pixels, a fitted device still fits.
+        if (fitted > 0.25 && !css.isEmpty()) {
+            QVERIFY(std::ceil(css.width() * fitted) <= available.width());
+            QVERIFY(std::ceil(css.height() * fitted) + chromeHeight <= available.height());
+        }
+    }
+
+    void steps_data()
+    {
+        QTest::addColumn<qreal>("zoom");
+        QTest::addColumn<qreal>("in");
+        QTest::addColumn<qreal>("out");
+
+        QTest::newRow("fitted between steps") << 0.43 << 0.5 << 0.25;
+        QTest::newRow("on a step") << 1.0 << 1.25 << 0.75;
+        QTest::newRow("step reached by arithmetic") << 0.1 * 7.5 << 1.0 << 0.5;
+        QTest::newRow("largest step") << 2.0 << 2.0 << 1.5;
+        QTest::newRow("floor") << 0.25 << 0.5 << 0.25;
+        QTest::newRow("below the floor") << 0.1 << 0.5 << 0.1;
+    }
+
+    void steps()
+    {
+        QFETCH(qreal, zoom);
+        QTEST(DisplayZoom::ZoomIn(zoom), "in");
+        QTEST(DisplayZoom::ZoomOut(zoom), "out");
+    }
+
+    void userAgent_data()
+    {
+        QTest::addColumn<QString>("userAgent");
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<QString>("vendor");
+        QTest::addColumn<QString>("brands"); // empty: no navigator.userAgentData at all
+        // full version, platform, platform version, architecture, model, mobile
+        QTest::addColumn<QString>("hints");
+
+        const QString google = QStringLiteral("Google Inc.");
+        const QString apple = QStringLiteral("Apple Computer, Inc.");
+        const QString chrome131 = QStringLiteral("Google Chrome 131|Chromium 131|Not_A Brand 24");
+        const QString samsung = QStringLiteral("Samsung Internet 26|Chromium 122|Not(A:Brand 24");
+        const QString android = QStringLiteral("Linux armv81");
+
+        // The user agents of the shipped catalogue.
+        QTest::newRow("Chrome, Android phone")
+            << ChromeOnAndroid << android << google << chrome131 << "131.0.0.0|Android|10.0.0||K|1";
+        QTest::newRow("Chrome, Android tablet")
+            << "Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
+               "Chrome/131.0.0.0 Safari/537.36"
+            << android << google << chrome131 << "131.0.0.0|Android|10.0.0||K|0";
+        QTest::newRow("Safari, iPhone") << SafariOnIphone << "iPhone" << apple << ""
+                                        << "";
+        QTest::newRow("Safari, iPad")
+            << "Mozilla/5.0 (iPad; CPU OS 18_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
+               "Gecko) Version/18.1 Mobile/15E148 Safari/604.1"
+            << "iPad" << apple << ""
+            << "";
+        QTest::newRow("Samsung, phone")
+            << "Mozilla/5.0 (Linux; Android 14; SAMSUNG SM-S928B) AppleWebKit/537.36 (KHTML, like "
+               "Gecko) SamsungBrowser/26.0 Chrome/122.0.0.0 Mobile Safari/537.36"
+            << android << google << samsung << "26.0|Android|14.0.0||SM-S928B|1";
+        QTest::newRow("Samsung, tablet")
+            << "Mozilla/5.0 (Linux; Android 14; SAMSUNG SM-X710) AppleWebKit/537.36 (KHTML, like "
+               "Gecko) SamsungBrowser/26.0 Chrome/122.0.0.0 Safari/537.36"
+            << android << google << samsung << "26.0|Android|14.0.0||SM-X710|0";
+        QTest::newRow("Firefox, Android phone")
+            << "Mozilla/5.0 (Android 14; Mobile; rv:133.0) Gecko/133.0 Firefox/133.0" << android
+            << ""
+            << ""
+            << "";
+        QTest::newRow("Firefox, Android tablet")
+            << "Mozilla/5.0 (Android 14; Tablet; rv:133.0) Gecko/133.0 Firefox/133.0" << android
+            << ""
+            << ""
+            << "";
+        QTest::newRow("Chrome, Windows")
+            << "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+               "Chrome/131.0.0.0 Safari/537.36"
+            << "Win32" << google << chrome131 << "131.0.0.0|Windows|10.0.0|x86||0";
+
+        // Others a user may type.
+        QTest::newRow("Chrome, Linux")
+            << "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
+               "Chrome/131.0.0.0 Safari/537.36"
+            << "Linux x86_64" << google << chrome131 << "131.0.0.0|Linux||x86||0";
+        QTest::newRow("Edge, Windows")
+            << "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+               "Chrome/131.0.0.0 Safari/537.36 Edg/131.0.2903.86"
+            << "Win32" << google << "Microsoft Edge 131|Chromium 131|Not_A Brand 24"
+            << "131.0.2903.86|Windows|10.0.0|x86||0";
+        // Every browser on iOS is WebKit underneath, whatever it calls itself.
+        QTest::newRow("Chrome, iPhone")
+            << "Mozilla/5.0 (iPhone; CPU iPhone OS 18_1 like Mac OS X) AppleWebKit/605.1.15 "
+               "(KHTML, "
+               "like Gecko) CriOS/131.0.6778.73 Mobile/15E148 Safari/604.1"
+            << "iPhone" << apple << ""
+            << "";
+        QTest::newRow("Safari, Mac")
+            << "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like "
+               "Gecko) Version/18.1 Safari/605.1.15"
+            << "MacIntel" << apple << ""
+            << "";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << ""
+                               << ""
+                               << "";
+        QTest::newRow("garbage") << "((;;) Chrome/ Android"
+                                 << "Linux armv81"
+                                 << ""
+                                 << ""
+                                 << "";
+        QTest::newRow("unknown") << "SomeBot/1.0"
+                                 << ""
+                                 << ""
+                                 << ""
+                                 << "";
+    }
+
+    void userAgent()
+    {
+        QFETCH(QString, userAgent);
+        const UserAgentDetails details = DeriveUserAgentDetails(userAgent);
+        QCOMPARE(details.userAgent, userAgent);
+        QTEST(details.platform, "platform");
+        QTEST(details.vendor, "vendor");
+        QStringList brands;
+        for (const UserAgentBrand &brand : details.brands)
+            brands.append(brand.brand + QLatin1Char(' ') + brand.version);
+        QTEST(brands.join(u'|'), "brands");
+        QCOMPARE(details.hasUserAgentData, !brands.isEmpty());
+        const QString hints = details.hasUserAgentData
+                                  ? QStringList({details.fullVersion, details.clientHintsPlatform,
+                                                 details.platformVersion, details.architecture,
+                                                 details.model, QString::number(details.mobile)})
+                                        .join(u'|')
+                                  : QString();
+        QTEST(hints, "hints");
+    }
+
+    // The commands exactly as the engine receives them: a misspelt name is silently ignored
+    // there, so the names are checked here.
+    void commands_data()
+    {
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<qreal>("scale");
+        QTest::addColumn<QString>("commands");
+
+        QTest::newRow("touch, Chromium user agent")
+            << "-windowsize 1080x2400 -ppi 420 -input touch -user-agent \"" + ChromeOnAndroid + "\""
+            << 0.5
+            << "[[\"Emulation.setDeviceMetricsOverride\",{\"deviceScaleFactor\":2.625,"
+               "\"dontSetVisibleSize\":true,\"height\":915,\"mobile\":true,\"scale\":0.5,"
+               "\"screenHeight\":915,\"screenOrientation\":{\"angle\":0,\"type\":"
+               "\"portraitPrimary\"},\"screenWidth\":412,\"width\":412}],"
+               "[\"Emulation.setTouchEmulationEnabled\",{\"enabled\":true,\"maxTouchPoints\":5}],"
+               "[\"Emulation.setEmitTouchEventsForMouse\",{\"configuration\":\"mobile\","
+               "\"enabled\":true}],"
+               "[\"Emulation.setUserAgentOverride\",{\"platform\":\"Linux armv81\","
+               "\"userAgent\":\"" +
+                   ChromeOnAndroid +
+                   "\",\"userAgentMetadata\":{\"architecture\":\"\",\"brands\":[{\"brand\":"
+                   "\"Google Chrome\",\"version\":\"131\"},{\"brand\":\"Chromium\",\"version\":"
+                   "\"131\"},{\"brand\":\"Not_A Brand\",\"version\":\"24\"}],\"fullVersion\":"
+                   "\"131.0.0.0\",\"mobile\":true,\"model\":\"K\",\"platform\":\"Android\","
+                   "\"platformVersion\":\"10.0.0\"}}]]";
+        // Touch is switched off explicitly; a browser without userAgentData gets no metadata.
+        QTest::newRow("keys, landscape, Safari")
+            << "-windowsize 240x320 -input keys -orientation landscape -user-agent \"" +
+                   SafariOnIphone + "\""
+            << 1.0
+            << "[[\"Emulation.setDeviceMetricsOverride\",{\"deviceScaleFactor\":1,"
+               "\"dontSetVisibleSize\":true,\"height\":240,\"mobile\":true,\"scale\":1,"
+               "\"screenHeight\":240,\"screenOrientation\":{\"angle\":90,\"type\":"
+               "\"landscapePrimary\"},\"screenWidth\":320,\"width\":320}],"
+               "[\"Emulation.setTouchEmulationEnabled\",{\"enabled\":false}],"
+               "[\"Emulation.setEmitTouchEventsForMouse\",{\"enabled\":false}],"
+               "[\"Emulation.setUserAgentOverride\",{\"platform\":\"iPhone\",\"userAgent\":\"" +
+                   SafariOnIphone + "\"}]]";
+        // The engine's own user agent stays.
+        QTest::newRow("mouse, no user agent")
+            << "-windowsize 480x800 -input mouse" << 2.0
+            << "[[\"Emulation.setDeviceMetricsOverride\",{\"deviceScaleFactor\":1,"
+               "\"dontSetVisibleSize\":true,\"height\":800,\"mobile\":true,\"scale\":2,"
+               "\"screenHeight\":800,\"screenOrientation\":{\"angle\":0,\"type\":"
+               "\"portraitPrimary\"},\"screenWidth\":480,\"width\":480}],"
+               "[\"Emulation.setTouchEmulationEnabled\",{\"enabled\":false}],"
+               "[\"Emulation.setEmitTouchEventsForMouse\",{\"enabled\":false}]]";
+    }
+
+    void commands()
+    {
+        QFETCH(QString, commandLine);
+        QFETCH(qreal, scale);
+        const EmulatorRequest request = ParseEmulatorArguments(QProcess::splitCommand(commandLine));
+        QVERIFY2(request.problems.isEmpty(), qPrintable(request.problems.join(u'\n')));
+        QJsonArray sent;
+        for (const EmulationCommand &command : EmulationCommands(
+                 Device::FromRequest(request), DeriveUserAgentDetails(request.userAgent), scale))
+            sent.append(QJsonArray{command.method, command.params});
+        QTEST(QString::fromUtf8(QJsonDocument(sent).toJson(QJsonDocument::Compact)), "commands");
+        QCOMPARE(DeviceMetricsCommand(Device::FromRequest(request), scale).params,
+                 sent.first().toArray().at(1).toObject());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEmulatorCore)
+#include "tst_emulatorcore.moc"
