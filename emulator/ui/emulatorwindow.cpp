@@ -114,8 +114,9 @@ void EmulatorWindow::Start()
 void EmulatorWindow::OnEmulationStarted(bool active)
 {
     if (!active) {
-        // Unbound, so that no half-working inspector can stop the page.
-        delete emulator;
+        // Unbound, so that no half-working inspector can stop the page; later, as this is
+        // its own call.
+        emulator->deleteLater();
         emulator = nullptr;
         fallback = true;
         statusBar()->addPermanentWidget(new QLabel(
