@@ -313,8 +313,9 @@ void EmulatorWindow::FitWindow()
 
 void EmulatorWindow::UpdateZoomControls()
 {
-    zoomButton->setText(zoomPercent > 0 ? PercentText(zoom)
-                                        : QStringLiteral("Fit %1").arg(PercentText(zoom)));
+    zoomButton->setText(zoomPercent > 0 || fallback
+                            ? PercentText(zoom)
+                            : QStringLiteral("Fit %1").arg(PercentText(zoom)));
     for (QAction *action : zoomGroup->actions())
         action->setChecked(action->data().toInt() == zoomPercent);
     zoomButton->setEnabled(!fallback);
