@@ -76,3 +76,6 @@ private:
     bool unparked = false;
     QList<Command> commands;
 };
+
+// A JavaScript string literal holding `text`, for scripts built around a value.
+QString JavaScriptString(const QString &text);
