@@ -105,10 +105,11 @@ private:
             ok = ReadPath(value, request.screenshotPath);
         else
             ok = ReadPath(value, request.dumpMetricsPath);
-        if (!ok) {
+        if (ok)
+            accepted.append(option);
+        else
             Report(QStringLiteral("%1 \"%2\" is not valid (%3); %4")
                        .arg(option, Printable(value), ExpectedNote(option), DefaultNote(option)));
-        }
     }
 
     bool ReadWindowSize(const QString &value)
@@ -222,9 +223,12 @@ private:
         return QStringLiteral("expected text without control characters");
     }
 
-    static QString DefaultNote(const QString &option)
+    // What stands in for a value that cannot be used: an earlier good one, or the default.
+    QString DefaultNote(const QString &option) const
     {
         using namespace EmulatorOption;
+        if (accepted.contains(option))
+            return QStringLiteral("keeping the earlier value");
         const EmulatorRequest defaults;
         if (option == WindowSize)
             return QStringLiteral("using %1x%2")
@@ -252,6 +256,7 @@ private:
     const QStringList &arguments;
     qsizetype position = 0;
     EmulatorRequest request;
+    QStringList accepted; // the options given a good value so far
 };
 
 } // namespace

@@ -34,8 +34,8 @@ enum class Family
     Gecko
 };
 
-// The browser, from the first product token found: the Chromium-based ones name
-// themselves before "Chrome/", which they all carry, and Chrome carries "Safari/".
+// The browser, from the first rule whose product token appears with a version. The order
+// matters: the Chromium-based browsers carry "Chrome/" too, and Chrome carries "Safari/".
 struct BrowserRule
 {
     const char *token;

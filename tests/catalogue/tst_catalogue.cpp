@@ -28,9 +28,10 @@ private Q_SLOTS:
                "landscape -screenshot s.png --help --webEngineArgs -ppi 0 -zoom 1"
             << "1600x2560|320|keys|Web/5 (Android 14)|Phone 1|m|a.html|75|2|s.png|1"
             << "";
-        QTest::newRow("zoom fit, portrait") << "-help -zoom 50 -zoom FIT -orientation portrait"
-                                            << "480x800|160|mouse|||||0|1||1"
-                                            << "";
+        QTest::newRow("a bad value keeps a good one")
+            << "-help -zoom 50 -zoom FIT -orientation portrait -orientation up"
+            << "480x800|160|mouse|||||0|1||1"
+            << "landscape); keeping the earlier value";
         // Control characters would reach request headers and the window title. A forgotten
         // value does not swallow the next option.
         QTest::newRow("each fault told")
