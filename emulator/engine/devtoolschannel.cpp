@@ -77,7 +77,8 @@ DevToolsChannel::DevToolsChannel(QWebEnginePage *inspected, int timeoutMs, QObje
 DevToolsChannel::~DevToolsChannel()
 {
     // Unbinding ends every emulation the commands set up.
-    page->setDevToolsPage(nullptr);
+    if (page)
+        page->setDevToolsPage(nullptr);
 }
 
 void DevToolsChannel::send(const QString &method, const QJsonObject &params, ReplyHandler handler)

@@ -133,7 +133,6 @@ void EmulatorWindow::OnEmulationStarted(bool active)
     else
         OpenAddress(asked.address);
     view->setFocus();
-    Q_EMIT started();
 }
 
 void EmulatorWindow::BuildActions()
