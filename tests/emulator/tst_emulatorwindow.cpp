@@ -2,6 +2,7 @@
 #include "emulatorwindow.h"
 #include "pageemulation.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QStatusBar>
@@ -25,11 +26,42 @@ void BreakChannel(DevToolsChannel *channel)
     channel->toolsPage()->scripts().insert(script);
 }
 
+// What the page says to `expression` (a promise is awaited), through the window's channel.
+QString Evaluate(EmulatorWindow &window, const QString &expression)
+{
+    QString value;
+    bool answered = false;
+    window.emulation()->channel()->send(
+        "Runtime.evaluate",
+        {{"expression", expression}, {"awaitPromise", true}, {"returnByValue", true}},
+        [&](const DevToolsReply &reply) {
+            answered = true;
+            value = reply.result.value("result").toObject().value("value").toString();
+        });
+    if (!QTest::qWaitFor([&] { return answered; }, 10000))
+        return "no answer";
+    return value;
+}
+
+QAction *Action(const QWidget &window, const QString &text)
+{
+    const QList<QAction *> actions = window.findChildren<QAction *>();
+    const auto found = std::find_if(actions.begin(), actions.end(),
+                                    [&](QAction *action) { return action->text() == text; });
+    return found == actions.end() ? nullptr : *found;
+}
+
+// After two frames, so that any resize the last command caused has reached the page.
+const QString Seen = "new Promise(done => requestAnimationFrame(() => requestAnimationFrame(() =>"
+                     " done(events.join() + ' ' + innerWidth + 'x' + innerHeight + ' ' +"
+                     " devicePixelRatio + ' ' + screen.orientation.type))))";
+
 } // namespace
 
 // The protocol channel in this process: replies go to their commands, refusals and silence
-// are reported, and a window whose channel stays silent falls back instead of hanging.
-class TestDevToolsChannel : public QObject
+// are reported, and a window whose channel stays silent falls back instead of hanging. The
+// window turns and zooms the device without the page reloading or seeing the zoom.
+class TestEmulatorWindow : public QObject
 {
     Q_OBJECT
 
@@ -96,6 +128,32 @@ private Q_SLOTS:
         QVERIFY(std::any_of(labels.begin(), labels.end(),
                             [](QLabel *label) { return label->text().contains("unavailable"); }));
     }
+
+    void rotateAndZoom()
+    {
+        EmulatorRequest request;
+        request.windowSize = {1080, 2400};
+        request.ppi = 420;
+        request.address = VELMORA_TEST_DATA_DIR "/emulator/device.html";
+        EmulatorWindow window(request, Device::FromRequest(request), {}, &profile, {});
+        QSignalSpy loaded(window.page(), &QWebEnginePage::loadFinished);
+        window.show();
+        window.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 30000);
+        QCOMPARE(Evaluate(window, "window.events = []; for (const e of ['resize',"
+                                  " 'orientationchange', 'load']) addEventListener(e, () =>"
+                                  " events.push(e)); 'listening'"),
+                 "listening");
+
+        Action(window, "Rotate")->trigger();
+        QTRY_COMPARE(Evaluate(window, Seen),
+                     "orientationchange,resize 915x412 2.625 landscape-primary");
+        Action(window, "50%")->trigger();
+        QCOMPARE(window.displayZoom(), 0.5);
+        QCOMPARE(Evaluate(window, Seen),
+                 "orientationchange,resize 915x412 2.625 landscape-primary");
+        QCOMPARE(loaded.size(), 1);
+    }
 };
 
 int main(int argc, char *argv[])
@@ -105,8 +163,8 @@ int main(int argc, char *argv[])
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    TestDevToolsChannel test;
+    TestEmulatorWindow test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_devtoolschannel.moc"
+#include "tst_emulatorwindow.moc"
