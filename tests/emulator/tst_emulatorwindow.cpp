@@ -161,6 +161,10 @@ int main(int argc, char *argv[])
     // The engine's sandbox refuses to start as root.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // The engine and the graphics driver write below these.
+    const QTemporaryDir home;
+    for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, QFile::encodeName(home.path()));
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     TestEmulatorWindow test;
