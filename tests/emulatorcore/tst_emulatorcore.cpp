@@ -37,53 +37,37 @@ class TestEmulatorCore : public QObject
 private Q_SLOTS:
     void device_data()
     {
-        QTest::addColumn<QString>("commandLine");
-        QTest::addColumn<QString>("pixels");
-        QTest::addColumn<QString>("css");
-        QTest::addColumn<QString>("orientation");
+        QTest::addColumn<QString>("options");  // size, ppi and the orientation asked for
+        QTest::addColumn<QString>("expected"); // pixels, CSS size, orientation type and angle
 
+        const auto row = [](const char *name, const char *options, const char *expected) {
+            QTest::newRow(name) << QString(options) << QString(expected);
+        };
         // CSS sizes are rounded up, but an exact quotient stays as it is.
-        QTest::newRow("phone") << "-windowsize 1080x2400 -ppi 420"
-                               << "1080x2400"
-                               << "412x915"
-                               << "portraitPrimary 0";
-        QTest::newRow("exact quotient") << "-windowsize 720x1280 -ppi 240"
-                                        << "720x1280"
-                                        << "480x854"
-                                        << "portraitPrimary 0";
-        QTest::newRow("low density") << "-windowsize 240x320 -ppi 40"
-                                     << "240x320"
-                                     << "960x1280"
-                                     << "portraitPrimary 0";
-        QTest::newRow("turned to landscape") << "-windowsize 1080x2400 -ppi 420 -orientation "
-                                                "landscape"
-                                             << "2400x1080"
-                                             << "915x412"
-                                             << "landscapePrimary 90";
-        QTest::newRow("turned to portrait") << "-windowsize 2560x1600 -ppi 320 -orientation "
-                                               "portrait"
-                                            << "1600x2560"
-                                            << "800x1280"
-                                            << "portraitPrimary 0";
-        QTest::newRow("already landscape") << "-windowsize 2560x1600 -ppi 320 -orientation "
-                                              "landscape"
-                                           << "2560x1600"
-                                           << "1280x800"
-                                           << "landscapePrimary 90";
-        QTest::newRow("square") << "-windowsize 800x800 -orientation landscape"
-                                << "800x800"
-                                << "800x800"
-                                << "portraitPrimary 0";
+        row("phone", "1080x2400 420", "1080x2400 412x915 portraitPrimary 0");
+        row("exact quotient", "720x1280 240", "720x1280 480x854 portraitPrimary 0");
+        row("low density", "240x320 40", "240x320 960x1280 portraitPrimary 0");
+        row("turned to landscape", "1080x2400 420 landscape",
+            "2400x1080 915x412 landscapePrimary 90");
+        row("turned to portrait", "2560x1600 320 portrait", "1600x2560 800x1280 portraitPrimary 0");
+        row("already landscape", "2560x1600 320 landscape",
+            "2560x1600 1280x800 landscapePrimary 90");
+        row("square", "800x800 160 landscape", "800x800 800x800 portraitPrimary 0");
     }
 
     void device()
     {
-        QFETCH(QString, commandLine);
+        QFETCH(QString, options);
+        const QStringList given = options.split(u' ');
+        QString commandLine = "-windowsize " + given[0] + " -ppi " + given[1];
+        if (given.size() > 2)
+            commandLine += " -orientation " + given[2];
         const Device device = DeviceFor(commandLine);
-        QTEST(SizeText(device.pixels), "pixels");
-        QTEST(SizeText(device.cssSize()), "css");
-        QTEST(QStringLiteral("%1 %2").arg(device.orientationType()).arg(device.orientationAngle()),
-              "orientation");
+        QTEST(
+            QStringLiteral("%1 %2 %3 %4")
+                .arg(SizeText(device.pixels), SizeText(device.cssSize()), device.orientationType())
+                .arg(device.orientationAngle()),
+            "expected");
         QCOMPARE(device.rotated().cssSize(), device.cssSize().transposed());
         QCOMPARE(device.rotated().rotated().pixels, device.pixels);
     }
@@ -143,92 +127,67 @@ private Q_SLOTS:
     void userAgent_data()
     {
         QTest::addColumn<QString>("userAgent");
-        QTest::addColumn<QString>("platform");
-        QTest::addColumn<QString>("vendor");
-        QTest::addColumn<QString>("brands"); // empty: no navigator.userAgentData at all
-        // full version, platform, platform version, architecture, model, mobile
-        QTest::addColumn<QString>("hints");
+        // platform; vendor; brands (none: no navigator.userAgentData at all); full version,
+        // platform, platform version, architecture, model, mobile. Trailing empty ones left out.
+        QTest::addColumn<QString>("details");
 
-        const QString google = QStringLiteral("Google Inc.");
-        const QString apple = QStringLiteral("Apple Computer, Inc.");
-        const QString chrome131 = QStringLiteral("Google Chrome 131|Chromium 131|Not_A Brand 24");
-        const QString samsung = QStringLiteral("Samsung Internet 26|Chromium 122|Not(A:Brand 24");
-        const QString android = QStringLiteral("Linux armv81");
+        const QString chrome131 = "Google Chrome 131|Chromium 131|Not_A Brand 24";
+        const QString chrome = "Linux armv81; Google Inc.; " + chrome131 + "; 131.0.0.0|";
+        const QString samsung =
+            "Linux armv81; Google Inc.; Samsung Internet 26|Chromium 122|Not(A:Brand 24; 26.0|";
+        const QString apple = "; Apple Computer, Inc.";
+        const QString windows = "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 "
+                                "(KHTML, like Gecko) Chrome/131.0.0.0 Safari/537.36";
 
+        const auto row = [](const char *name, const QString &userAgent, const QString &details) {
+            QTest::newRow(name) << userAgent << details;
+        };
         // The user agents of the shipped catalogue.
-        QTest::newRow("Chrome, Android phone")
-            << ChromeOnAndroid << android << google << chrome131 << "131.0.0.0|Android|10.0.0||K|1";
-        QTest::newRow("Chrome, Android tablet")
-            << "Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
-               "Chrome/131.0.0.0 Safari/537.36"
-            << android << google << chrome131 << "131.0.0.0|Android|10.0.0||K|0";
-        QTest::newRow("Safari, iPhone") << SafariOnIphone << "iPhone" << apple << ""
-                                        << "";
-        QTest::newRow("Safari, iPad")
-            << "Mozilla/5.0 (iPad; CPU OS 18_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
-               "Gecko) Version/18.1 Mobile/15E148 Safari/604.1"
-            << "iPad" << apple << ""
-            << "";
-        QTest::newRow("Samsung, phone")
-            << "Mozilla/5.0 (Linux; Android 14; SAMSUNG SM-S928B) AppleWebKit/537.36 (KHTML, like "
-               "Gecko) SamsungBrowser/26.0 Chrome/122.0.0.0 Mobile Safari/537.36"
-            << android << google << samsung << "26.0|Android|14.0.0||SM-S928B|1";
-        QTest::newRow("Samsung, tablet")
-            << "Mozilla/5.0 (Linux; Android 14; SAMSUNG SM-X710) AppleWebKit/537.36 (KHTML, like "
-               "Gecko) SamsungBrowser/26.0 Chrome/122.0.0.0 Safari/537.36"
-            << android << google << samsung << "26.0|Android|14.0.0||SM-X710|0";
-        QTest::newRow("Firefox, Android phone")
-            << "Mozilla/5.0 (Android 14; Mobile; rv:133.0) Gecko/133.0 Firefox/133.0" << android
-            << ""
-            << ""
-            << "";
-        QTest::newRow("Firefox, Android tablet")
-            << "Mozilla/5.0 (Android 14; Tablet; rv:133.0) Gecko/133.0 Firefox/133.0" << android
-            << ""
-            << ""
-            << "";
-        QTest::newRow("Chrome, Windows")
-            << "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
-               "Chrome/131.0.0.0 Safari/537.36"
-            << "Win32" << google << chrome131 << "131.0.0.0|Windows|10.0.0|x86||0";
+        row("Chrome, Android phone", ChromeOnAndroid, chrome + "Android|10.0.0||K|1");
+        row("Chrome, Android tablet",
+            "Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
+            "Chrome/131.0.0.0 Safari/537.36",
+            chrome + "Android|10.0.0||K|0");
+        row("Safari, iPhone", SafariOnIphone, "iPhone" + apple);
+        row("Safari, iPad",
+            "Mozilla/5.0 (iPad; CPU OS 18_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
+            "Gecko) Version/18.1 Mobile/15E148 Safari/604.1",
+            "iPad" + apple);
+        row("Samsung, phone",
+            "Mozilla/5.0 (Linux; Android 14; SAMSUNG SM-S928B) AppleWebKit/537.36 (KHTML, like "
+            "Gecko) SamsungBrowser/26.0 Chrome/122.0.0.0 Mobile Safari/537.36",
+            samsung + "Android|14.0.0||SM-S928B|1");
+        row("Samsung, tablet",
+            "Mozilla/5.0 (Linux; Android 14; SAMSUNG SM-X710) AppleWebKit/537.36 (KHTML, like "
+            "Gecko) SamsungBrowser/26.0 Chrome/122.0.0.0 Safari/537.36",
+            samsung + "Android|14.0.0||SM-X710|0");
+        row("Firefox, Android phone",
+            "Mozilla/5.0 (Android 14; Mobile; rv:133.0) Gecko/133.0 Firefox/133.0", "Linux armv81");
+        row("Firefox, Android tablet",
+            "Mozilla/5.0 (Android 14; Tablet; rv:133.0) Gecko/133.0 Firefox/133.0", "Linux armv81");
+        row("Chrome, Windows", windows,
+            "Win32; Google Inc.; " + chrome131 + "; 131.0.0.0|Windows|10.0.0|x86||0");
 
         // Others a user may type.
-        QTest::newRow("Chrome, Linux")
-            << "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
-               "Chrome/131.0.0.0 Safari/537.36"
-            << "Linux x86_64" << google << chrome131 << "131.0.0.0|Linux||x86||0";
-        QTest::newRow("Edge, Windows")
-            << "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
-               "Chrome/131.0.0.0 Safari/537.36 Edg/131.0.2903.86"
-            << "Win32" << google << "Microsoft Edge 131|Chromium 131|Not_A Brand 24"
-            << "131.0.2903.86|Windows|10.0.0|x86||0";
+        row("Chrome, Linux",
+            "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
+            "Chrome/131.0.0.0 Safari/537.36",
+            "Linux x86_64; Google Inc.; " + chrome131 + "; 131.0.0.0|Linux||x86||0");
+        row("Edge, Windows", windows + " Edg/131.0.2903.86",
+            "Win32; Google Inc.; Microsoft Edge 131|Chromium 131|Not_A Brand 24; "
+            "131.0.2903.86|Windows|10.0.0|x86||0");
         // Every browser on iOS is WebKit underneath, whatever it calls itself.
-        QTest::newRow("Chrome, iPhone")
-            << "Mozilla/5.0 (iPhone; CPU iPhone OS 18_1 like Mac OS X) AppleWebKit/605.1.15 "
-               "(KHTML, "
-               "like Gecko) CriOS/131.0.6778.73 Mobile/15E148 Safari/604.1"
-            << "iPhone" << apple << ""
-            << "";
-        QTest::newRow("Safari, Mac")
-            << "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like "
-               "Gecko) Version/18.1 Safari/605.1.15"
-            << "MacIntel" << apple << ""
-            << "";
-        QTest::newRow("empty") << ""
-                               << ""
-                               << ""
-                               << ""
-                               << "";
-        QTest::newRow("garbage") << "((;;) Chrome/ Android"
-                                 << "Linux armv81"
-                                 << ""
-                                 << ""
-                                 << "";
-        QTest::newRow("unknown") << "SomeBot/1.0"
-                                 << ""
-                                 << ""
-                                 << ""
-                                 << "";
+        row("Chrome, iPhone",
+            "Mozilla/5.0 (iPhone; CPU iPhone OS 18_1 like Mac OS X) AppleWebKit/605.1.15 "
+            "(KHTML, like Gecko) CriOS/131.0.6778.73 Mobile/15E148 Safari/604.1",
+            "iPhone" + apple);
+        row("Safari, Mac",
+            "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like "
+            "Gecko) Version/18.1 Safari/605.1.15",
+            "MacIntel" + apple);
+        row("empty", "", "");
+        row("garbage", "((;;) Chrome/ Android", "Linux armv81");
+        row("unknown", "SomeBot/1.0", "");
     }
 
     void userAgent()
@@ -236,20 +195,19 @@ private Q_SLOTS:
         QFETCH(QString, userAgent);
         const UserAgentDetails details = DeriveUserAgentDetails(userAgent);
         QCOMPARE(details.userAgent, userAgent);
-        QTEST(details.platform, "platform");
-        QTEST(details.vendor, "vendor");
         QStringList brands;
         for (const UserAgentBrand &brand : details.brands)
             brands.append(brand.brand + QLatin1Char(' ') + brand.version);
-        QTEST(brands.join(u'|'), "brands");
         QCOMPARE(details.hasUserAgentData, !brands.isEmpty());
-        const QString hints = details.hasUserAgentData
-                                  ? QStringList({details.fullVersion, details.clientHintsPlatform,
-                                                 details.platformVersion, details.architecture,
-                                                 details.model, QString::number(details.mobile)})
-                                        .join(u'|')
-                                  : QString();
-        QTEST(hints, "hints");
+        QStringList seen{details.platform, details.vendor, brands.join(u'|')};
+        if (details.hasUserAgentData)
+            seen << QStringList({details.fullVersion, details.clientHintsPlatform,
+                                 details.platformVersion, details.architecture, details.model,
+                                 QString::number(details.mobile)})
+                        .join(u'|');
+        while (!seen.isEmpty() && seen.last().isEmpty())
+            seen.removeLast();
+        QTEST(seen.join(QStringLiteral("; ")), "details");
     }
 
     // The commands exactly as the engine receives them: a misspelt name is silently ignored

@@ -56,8 +56,7 @@ private Q_SLOTS:
     void init()
     {
         QFile::remove(GetFilePath(ConfigFile));
-        QVERIFY(
-            QFile::copy(QStringLiteral(UI_TEST_DIR "/mainwindow.ini"), GetFilePath(ConfigFile)));
+        QVERIFY(QFile::copy(UI_TEST_DIR "/mainwindow.ini", GetFilePath(ConfigFile)));
         window = std::make_unique<MainWindow>();
     }
 
@@ -67,8 +66,8 @@ private Q_SLOTS:
     {
         QCOMPARE(list()->currentRow(), 0);
         QCOMPARE(window->GetCurrentArguments(),
-                 QStringLiteral("[Resolution] 2 [PixelDensity] 1 [Input] 0 [UserAgentString] 1 "
-                                "-first arg"));
+                 "[Resolution] 2 [PixelDensity] 1 [Input] 0 [UserAgentString] 1 "
+                 "-first arg");
         // The option Remove buttons start disabled even though their lists are not at entry 0.
         for (const char *name : {"removeResolutionButton", "removePixelDensityButton",
                                  "removeProfileButton", "addUpdateButton"})
@@ -88,11 +87,11 @@ private Q_SLOTS:
         edit()->setFocus();
         QTest::keyClick(edit(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), child("helpButton"));
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+        QDesktopServices::setUrlHandler("file", this, "openUrl");
         QTest::keyClick(child("helpButton"), Qt::Key_Space);
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QDesktopServices::unsetUrlHandler("file");
         QCOMPARE(openedUrl, QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
-                                                QStringLiteral("/LauncherHelp.html")));
+                                                "/LauncherHelp.html"));
     }
 
     void addUpdateFollowsWidgets()
@@ -102,9 +101,9 @@ private Q_SLOTS:
         QVERIFY(addUpdate->isEnabled());
         combo(ResolutionSection)->setCurrentIndex(2);
         QVERIFY(!addUpdate->isEnabled());
-        edit()->setText(QStringLiteral("   -first arg  "));
+        edit()->setText("   -first arg  ");
         QVERIFY(!addUpdate->isEnabled());
-        edit()->setText(QStringLiteral(" -first  arg"));
+        edit()->setText(" -first  arg");
         QVERIFY(addUpdate->isEnabled());
         // The stored resolution lies beyond the section: the list shows none, unlike the profile.
         list()->setCurrentRow(4);
@@ -124,7 +123,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
 
         const QString replace =
-            QStringLiteral("Add Profile\nThis profile already exists. Do you want to replace it?");
+            "Add Profile\nThis profile already exists. Do you want to replace it?";
         QTest::newRow("new name, other case") << 0 << QStringList{"=tablet large"} << 5 << "";
         QTest::newRow("existing, replaced") << 0 << QStringList{"=P3", "OK"} << 3 << replace;
         // Row 0 stays current, so nothing refreshes the button until the next change.
@@ -151,7 +150,7 @@ private Q_SLOTS:
 
         list()->setCurrentRow(row);
         combo(UserAgentSection)->setCurrentIndex(0);
-        edit()->setText(QStringLiteral(" -b "));
+        edit()->setText(" -b ");
         const QString state = window->GetCurrentArguments();
         QStringList expected = ProfileDump();
         AnswerModals modals(script);
@@ -176,20 +175,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("arguments"); // pasted after the profile's own, not stored
         QTest::addColumn<QString>("expected");  // the arguments received, joined by '|'
 
-        QTest::newRow("quoted user agent")
-            << 0 << QString()
-            << "-windowsize|1080x2400|-ppi|240|-user-agent|Mozilla/5.0 (Linux) Mobile|"
-               "-profile-name|Base|-first|arg";
-        QTest::newRow("name with a blank")
-            << 1 << QString() << "-windowsize|480x800|-ppi|160|-profile-name|Tablet Large|-ab";
-        QTest::newRow("list without current item")
-            << 4 << QString() << "-ppi|160|-profile-name|Lost";
-        QTest::newRow("quoted free text, not updated")
-            << 2 << QStringLiteral(" -url \"a b\"  -x ")
-            << "-windowsize|320x480|-ppi|240|-profile-name|P2|-url|a b|-x";
-        QTest::newRow("pasted line breaks")
-            << 2 << QStringLiteral("-a\n-b\r\n-c")
-            << "-windowsize|320x480|-ppi|240|-profile-name|P2|-a|-b|-c";
+        const auto row = [](const char *name, int index, const char *pasted, const char *expected) {
+            QTest::newRow(name) << index << QString(pasted) << QString(expected);
+        };
+        row("quoted user agent", 0, "",
+            "-windowsize|1080x2400|-ppi|240|-user-agent|Mozilla/5.0 (Linux) Mobile|-profile-name|"
+            "Base|-first|arg");
+        row("name with a blank", 1, "",
+            "-windowsize|480x800|-ppi|160|-profile-name|Tablet Large|-ab");
+        row("list without current item", 4, "", "-ppi|160|-profile-name|Lost");
+        row("quoted free text, not updated", 2, " -url \"a b\"  -x ",
+            "-windowsize|320x480|-ppi|240|-profile-name|P2|-url|a b|-x");
+        row("pasted line breaks", 2, "-a\n-b\r\n-c",
+            "-windowsize|320x480|-ppi|240|-profile-name|P2|-a|-b|-c");
     }
 
     void launch()
@@ -198,12 +196,11 @@ private Q_SLOTS:
         QFETCH(QString, arguments);
 
         list()->setCurrentRow(row);
-        if (!arguments.isNull())
-            edit()->insert(arguments);
+        edit()->insert(arguments);
         // The field holds one line, as the file stores it and the emulator gets it.
         QVERIFY(!edit()->text().contains('\n') && !edit()->text().contains('\r'));
         QTemporaryDir records;
-        const QString record = records.filePath(QStringLiteral("args"));
+        const QString record = records.filePath("args");
         qputenv("VELMORA_RECORD_FILE", QFile::encodeName(record));
         child("launchButton")->click();
         QTRY_VERIFY(QFile::exists(record));
@@ -243,15 +240,15 @@ private Q_SLOTS:
         QFETCH(QStringList, rows);
         const QString title(40, u'W');
         AddDlg dialog(nullptr, title,
-                      {{AddDlgField::FieldText, QStringLiteral("Name:"), nullptr},
-                       {AddDlgField::FieldNumber, QStringLiteral("Width:"), nullptr}});
+                      {{AddDlgField::FieldText, "Name:", nullptr},
+                       {AddDlgField::FieldNumber, "Width:", nullptr}});
         // Wide enough for its own title, whatever its rows need.
         dialog.adjustSize();
         QVERIFY(dialog.width() > dialog.fontMetrics().horizontalAdvance(title));
         dialog.fields[0].edit->insert(rows[0]);
         QTest::keyClicks(dialog.fields[1].edit, rows[1]);
         QCOMPARE(dialog.fields[1].edit->text(), rows[2]);
-        QTEST(FindButton(&dialog, QStringLiteral("OK"))->isEnabled(), "enabled");
+        QTEST(FindButton(&dialog, "OK")->isEnabled(), "enabled");
     }
 
     void addResolution_data()
@@ -298,18 +295,18 @@ private Q_SLOTS:
             QVERIFY(!window->RemoveOption(ResolutionSection));
         }
         list()->setCurrentRow(1);
-        edit()->setText(QStringLiteral(" -ab -typed"));
+        edit()->setText(" -ab -typed");
         window->OnRemoveResolution();
         QCOMPARE(ProfileDump(), before);
         window->OnRemoveResolution();
         QVERIFY(modals.Done());
-        QCOMPARE(modals.seen.last(), QStringLiteral("Confirm remove resolution\nThe following "
-                                                    "profiles use this option, are you sure you "
-                                                    "want to continue?\n\nTablet Large\nP3\n"));
+        QCOMPARE(modals.seen.last(), "Confirm remove resolution\nThe following "
+                                     "profiles use this option, are you sure you "
+                                     "want to continue?\n\nTablet Large\nP3\n");
         // The window shows the repaired profile and keeps the unsaved edit, so Update and
         // Launch agree with what is stored.
-        QCOMPARE(window->Profiles().at(1).arguments, QStringLiteral(" -ab  -windowsize 480x800"));
-        QCOMPARE(edit()->text(), QStringLiteral(" -ab -typed  -windowsize 480x800"));
+        QCOMPARE(window->Profiles().at(1).arguments, " -ab  -windowsize 480x800");
+        QCOMPARE(edit()->text(), " -ab -typed  -windowsize 480x800");
         QCOMPARE(combo(ResolutionSection)->count(), 2);
         QCOMPARE(combo(ResolutionSection)->currentIndex(), 0);
         QVERIFY(!child("removeResolutionButton")->isEnabled());
@@ -321,17 +318,16 @@ private Q_SLOTS:
         combo(UserAgentSection)->setCurrentIndex(0);
         window->OnAddUpdateProfile();
         list()->setCurrentRow(2);
-        edit()->setText(QStringLiteral("-changed"));
+        edit()->setText("-changed");
         window->OnAddUpdateProfile();
         window->OnAddResolution();
         window->OnAddPixelDensity();
         list()->setCurrentRow(1);
         child("removeProfileButton")->click(); // declined
         child("removeProfileButton")->click();
-        QCOMPARE(modals.seen.value(1),
-                 QStringLiteral("Confirm Remove Profile\nAre you sure you "
-                                "want to remove this profile?\n\nTablet Large"));
-        QCOMPARE(list()->item(1)->text(), QStringLiteral("P2"));
+        QCOMPARE(modals.seen.value(1), "Confirm Remove Profile\nAre you sure you "
+                                       "want to remove this profile?\n\nTablet Large");
+        QCOMPARE(list()->item(1)->text(), "P2");
         QCOMPARE(list()->currentRow(), 0);
         QVERIFY(!child("removeProfileButton")->isEnabled());
         combo(ResolutionSection)->setCurrentIndex(1);
@@ -360,7 +356,7 @@ private Q_SLOTS:
         window = std::make_unique<MainWindow>(); // starts from the default file, with a warning
         window.reset();                          // and never saves over what it could not read
         QVERIFY(modals.Done());
-        const QString title = QStringLiteral("Velmora Mobile Emulator Launcher Warning\n");
+        const QString title = "Velmora Mobile Emulator Launcher Warning\n";
         QCOMPARE(modals.seen,
                  QStringList({title + "Unable to save the configuration file " + path +
                                   ". Your changes have not been saved.",
@@ -393,12 +389,11 @@ private Q_SLOTS:
         combo(ResolutionSection)->setCurrentIndex(1);
         window->OnRemoveResolution();
         QVERIFY(modals.Done());
-        QVERIFY(
-            modals.seen.constFirst().endsWith(QStringLiteral("\n\nU0\nU1\nU2\nU3\nU4\nU5\nU6\nU7\n"
-                                                             "U8\nU9\nU10\nU11\nU12\nU13\nU14\n"
-                                                             "U15\nU16\nU17\nU18\nU19\n"
-                                                             "and 2980 more\n")));
-        QCOMPARE(window->Profiles().at(3001).arguments, QStringLiteral(" -b"));
+        QVERIFY(modals.seen.constFirst().endsWith("\n\nU0\nU1\nU2\nU3\nU4\nU5\nU6\nU7\n"
+                                                  "U8\nU9\nU10\nU11\nU12\nU13\nU14\n"
+                                                  "U15\nU16\nU17\nU18\nU19\n"
+                                                  "and 2980 more\n"));
+        QCOMPARE(window->Profiles().at(3001).arguments, " -b");
     }
 
 private:
