@@ -43,6 +43,7 @@ PageEmulation::PageEmulation(QWebEnginePage *emulated, const Device &device,
       devTools(new DevToolsChannel(emulated, DevToolsChannel::DefaultTimeoutMs, this)),
       current(device), agent(userAgent), displayZoom(zoom)
 {
+    connect(devTools, &DevToolsChannel::reloaded, this, &PageEmulation::SendAll);
     const QString source = UserAgentPageScript(agent);
     if (source.isEmpty())
         return;
@@ -83,6 +84,18 @@ void PageEmulation::Start(const std::function<void(bool)> &done)
     if (commands.isEmpty()) {
         active = true;
         done(true);
+    }
+}
+
+void PageEmulation::SendAll()
+{
+    for (const EmulationCommand &command : EmulationCommands(current, agent, displayZoom)) {
+        devTools->send(command.method, command.params,
+                       [method = command.method](const DevToolsReply &reply) {
+                           if (!reply.error.isEmpty())
+                               Complain(QStringLiteral("the browser engine refused %1: %2")
+                                            .arg(method, reply.error));
+                       });
     }
 }
 

@@ -42,6 +42,7 @@ public:
     DevToolsChannel *channel() const { return devTools; }
 
 private:
+    void SendAll();
     void CaptureWithin(const QJsonObject &clip, Captured done);
     void RestoreMetrics();
 
