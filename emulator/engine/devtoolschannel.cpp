@@ -149,13 +149,17 @@ void DevToolsChannel::SendWaiting()
 {
     if (!toolsReady)
         return;
+    // All in one script: the whole emulation reaches the engine in one step.
+    QString script;
     for (Command &command : commands) {
         if (command.sent)
             continue;
         command.sent = true;
-        tools->runJavaScript(QStringLiteral("InspectorFrontendHost.sendMessageToBackend(%1)")
-                                 .arg(JavaScriptString(command.message)));
+        script += QStringLiteral("InspectorFrontendHost.sendMessageToBackend(%1);\n")
+                      .arg(JavaScriptString(command.message));
     }
+    if (!script.isEmpty())
+        tools->runJavaScript(script);
 }
 
 void DevToolsChannel::Poll()
