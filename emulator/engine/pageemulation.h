@@ -42,7 +42,8 @@ public:
     DevToolsChannel *channel() const { return devTools; }
 
 private:
-    void SendAll();
+    // The whole emulation again, for an inspector page that came back.
+    void Reapply();
     void CaptureWithin(const QJsonObject &clip, Captured done);
     void RestoreMetrics();
 
