@@ -7,6 +7,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include <QWebEngineUrlRequestInterceptor>
 
 namespace {
 
@@ -14,21 +15,18 @@ namespace {
 constexpr int FirstId = 1000000000;
 constexpr int PollIntervalMs = 15;
 
-// Runs in the inspector page before its application does. Holding back the application's
-// first request (its preferences) keeps it from ever connecting: it enables no protocol
-// domain, so a `debugger;` statement cannot stop the page and nothing is painted into it.
-// Replies to our ids are kept for Poll(); all others go on to the application.
+const QString BootstrapName = QStringLiteral("velmora-devtools-channel");
+
+// Runs in the inspector page before its application would. Should the application start
+// after all, holding back its first request (its preferences) keeps it from ever
+// connecting: it enables no protocol domain, so a `debugger;` statement cannot stop the
+// page and nothing is painted into it. Replies to our ids are kept for Poll(); all others
+// go on to the application.
 const QString Bootstrap = QStringLiteral(R"JS(
 (function () {
   const host = window.InspectorFrontendHost, api = window.DevToolsAPI;
   if (!host || !api) return;
-  const preferences = host.getPreferences;
-  host.getPreferences = function (callback) {
-    window.__velmoraUnpark = function () {
-      host.getPreferences = preferences;
-      preferences.call(host, callback);
-    };
-  };
+  if (%2) host.getPreferences = function () {};
   window.__velmoraReplies = [];
   const dispatch = api.dispatchMessage;
   api.dispatchMessage = function (message) {
@@ -47,6 +45,21 @@ const QString TakeReplies = QStringLiteral(
     "(function () { const r = window.__velmoraReplies || []; window.__velmoraReplies = [];"
     " return JSON.stringify(r); })()");
 
+// Keeps the inspector page bare: the engine binds the protocol to the page itself, and its
+// application, a module graph of several megabytes, would only cost start-up time and
+// memory to be held back.
+class ApplicationGate : public QWebEngineUrlRequestInterceptor
+{
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        if (info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame)
+            info.block(true);
+    }
+};
+
 } // namespace
 
 QString JavaScriptString(const QString &text)
@@ -59,12 +72,8 @@ DevToolsChannel::DevToolsChannel(QWebEnginePage *inspected, int timeoutMs, QObje
     : QObject(parent), page(inspected), tools(new QWebEnginePage(inspected->profile(), this)),
       pollTimer(new QTimer(this)), timeout(timeoutMs), nextId(FirstId)
 {
-    QWebEngineScript script;
-    script.setName(QStringLiteral("velmora-devtools-channel"));
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setWorldId(QWebEngineScript::MainWorld);
-    script.setSourceCode(Bootstrap.arg(FirstId));
-    tools->scripts().insert(script);
+    InstallBootstrap();
+    tools->setUrlRequestInterceptor(new ApplicationGate(this));
 
     pollTimer->setInterval(PollIntervalMs);
     connect(pollTimer, &QTimer::timeout, this, &DevToolsChannel::Poll);
@@ -102,7 +111,27 @@ void DevToolsChannel::unpark()
     if (unparked)
         return;
     unparked = true;
-    tools->runJavaScript(QStringLiteral("window.__velmoraUnpark && window.__velmoraUnpark()"));
+    tools->setUrlRequestInterceptor(nullptr);
+    InstallBootstrap();
+    // The page comes back with its application at the same address, the only one bound.
+    // Replies to what was sent go with the old page, so those commands go again.
+    toolsReady = false;
+    polling = false;
+    for (Command &command : commands)
+        command.sent = false;
+    tools->triggerAction(QWebEnginePage::Reload);
+}
+
+void DevToolsChannel::InstallBootstrap()
+{
+    for (const QWebEngineScript &old : tools->scripts().find(BootstrapName))
+        tools->scripts().remove(old);
+    QWebEngineScript script;
+    script.setName(BootstrapName);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setSourceCode(Bootstrap.arg(FirstId).arg(unparked ? "false" : "true"));
+    tools->scripts().insert(script);
 }
 
 void DevToolsChannel::OnToolsLoaded(bool ok)
@@ -112,19 +141,25 @@ void DevToolsChannel::OnToolsLoaded(bool ok)
         return;
     toolsReady = true;
     SendWaiting();
+    if (unparked)
+        emit reloaded();
 }
 
 void DevToolsChannel::SendWaiting()
 {
     if (!toolsReady)
         return;
+    // All in one script: the whole emulation reaches the engine in one step.
+    QString script;
     for (Command &command : commands) {
         if (command.sent)
             continue;
         command.sent = true;
-        tools->runJavaScript(QStringLiteral("InspectorFrontendHost.sendMessageToBackend(%1)")
-                                 .arg(JavaScriptString(command.message)));
+        script += QStringLiteral("InspectorFrontendHost.sendMessageToBackend(%1);\n")
+                      .arg(JavaScriptString(command.message));
     }
+    if (!script.isEmpty())
+        tools->runJavaScript(script);
 }
 
 void DevToolsChannel::Poll()

@@ -24,7 +24,7 @@ struct DevToolsReply
 
 // A private line to the browser engine's debugging protocol for one page, with no network
 // port anyone else could reach: a hidden inspector page is bound to the page, and its own
-// application is held back before it starts, so only our commands reach the engine. The
+// application is kept from loading, so only our commands reach the engine. The
 // line lasts as long as this object; it knows nothing of what the commands mean.
 class DevToolsChannel : public QObject
 {
@@ -45,10 +45,15 @@ public:
 
     // The hidden inspector page. Show it only after unpark().
     QWebEnginePage *toolsPage() const { return tools; }
-    // Lets the inspector's own application start, for a visible inspector; our commands
-    // keep working beside it.
+    // Reloads the inspector page with its own application, for a visible inspector; our
+    // commands keep working beside it, waiting for the page as at the start.
     void unpark();
     bool isUnparked() const { return unparked; }
+
+Q_SIGNALS:
+    // The inspector page is back after unpark(). The engine may have started a new session
+    // for it, so whatever the commands had set up needs setting up again.
+    void reloaded();
 
 private:
     struct Command
@@ -60,6 +65,7 @@ private:
         bool sent = false;
     };
 
+    void InstallBootstrap();
     void OnToolsLoaded(bool ok);
     void SendWaiting();
     void Poll();

@@ -20,6 +20,12 @@ constexpr int MaximumCaptureSide = 16384;
 // The browser engine's own name for its vendor, which needs no script.
 const QString EngineVendor = QStringLiteral("Google Inc.");
 
+void ReportRefusal(const QString &method, const DevToolsReply &reply)
+{
+    if (!reply.error.isEmpty())
+        Complain(QStringLiteral("the browser engine refused %1: %2").arg(method, reply.error));
+}
+
 } // namespace
 
 QString UserAgentPageScript(const UserAgentDetails &userAgent)
@@ -43,6 +49,7 @@ PageEmulation::PageEmulation(QWebEnginePage *emulated, const Device &device,
       devTools(new DevToolsChannel(emulated, DevToolsChannel::DefaultTimeoutMs, this)),
       current(device), agent(userAgent), displayZoom(zoom)
 {
+    connect(devTools, &DevToolsChannel::reloaded, this, &PageEmulation::Reapply);
     const QString source = UserAgentPageScript(agent);
     if (source.isEmpty())
         return;
@@ -70,9 +77,7 @@ void PageEmulation::Start(const std::function<void(bool)> &done)
     for (const EmulationCommand &command : commands) {
         devTools->send(command.method, command.params,
                        [self, progress, done, method = command.method](const DevToolsReply &reply) {
-                           if (!reply.error.isEmpty())
-                               Complain(QStringLiteral("the browser engine refused %1: %2")
-                                            .arg(method, reply.error));
+                           ReportRefusal(method, reply);
                            progress->allAnswered = progress->allAnswered && reply.answered;
                            if (--progress->waiting > 0 || !self)
                                return;
@@ -83,6 +88,16 @@ void PageEmulation::Start(const std::function<void(bool)> &done)
     if (commands.isEmpty()) {
         active = true;
         done(true);
+    }
+}
+
+void PageEmulation::Reapply()
+{
+    for (const EmulationCommand &command : EmulationCommands(current, agent, displayZoom)) {
+        devTools->send(command.method, command.params,
+                       [method = command.method](const DevToolsReply &reply) {
+                           ReportRefusal(method, reply);
+                       });
     }
 }
 

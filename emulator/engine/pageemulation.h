@@ -42,6 +42,8 @@ public:
     DevToolsChannel *channel() const { return devTools; }
 
 private:
+    // The whole emulation again, for an inspector page that came back.
+    void Reapply();
     void CaptureWithin(const QJsonObject &clip, Captured done);
     void RestoreMetrics();
 

@@ -152,6 +152,16 @@ private Q_SLOTS:
         QCOMPARE(window.displayZoom(), 0.5);
         QCOMPARE(Evaluate(window, Seen),
                  "orientationchange,resize 915x412 2.625 landscape-primary");
+
+        // The inspector reloads the hidden page with its whole application; once that has
+        // connected (and named the page), the page still sees the same device, unmoved. The
+        // application's start may keep the channel waiting for a while.
+        Action(window, "Inspect")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            window.emulation()->channel()->toolsPage()->title().contains("device.html"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(Evaluate(window, Seen),
+                                  "orientationchange,resize 915x412 2.625 landscape-primary",
+                                  30000);
         QCOMPARE(loaded.size(), 1);
     }
 };
