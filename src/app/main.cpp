@@ -1,7 +1,10 @@
 #include "mainwindow.h"
 #include "qtsingleapplication.h"
+#include "sessionend.h"
 
 #include <QIcon>
+
+#include <optional>
 
 int main(int argc, char *argv[])
 {
@@ -11,8 +14,12 @@ int main(int argc, char *argv[])
 
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.png")));
 
+    // Declared before the window so that it outlives the save at the window's end; created
+    // once the window is up, since nothing before that would be lost.
+    std::optional<SessionEnd> sessionEnd;
     MainWindow window;
     window.show();
     app.setActivationWindow(&window, true);
+    sessionEnd.emplace();
     return app.exec();
 }

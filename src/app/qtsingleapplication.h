@@ -3,13 +3,12 @@
 #include <QApplication>
 #include <QPointer>
 
-class QLocalServer;
-class QLockFile;
 class QWidget;
 
 // A QApplication that lets only one process of the same identity run: the first becomes
 // the primary and listens for messages; later ones hand their message over and quit.
 // The identity is derived from the executable's path and the user unless one is given.
+// A thin layer over the local channel library, which does the listening and the talking.
 class QtSingleApplication : public QApplication
 {
     Q_OBJECT

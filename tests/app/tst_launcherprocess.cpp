@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 
@@ -13,6 +14,25 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+
+namespace {
+
+class EventCounter : public QObject
+{
+public:
+    EventCounter(QEvent::Type counted, int *counter) : type(counted), count(counter) {}
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        *count += event->type() == type;
+        return false;
+    }
+
+private:
+    QEvent::Type type;
+    int *count;
+};
+
+} // namespace
 
 // The start-up of the launcher: in-process, as a primary that local peers talk to; then the
 // real launcher, copied for each case, with the hand-over, the start-up error and the saves.
@@ -26,6 +46,8 @@ private Q_SLOTS:
     void singleInstance();
     void noConfiguration();
     void killWhileSaving();
+    void sessionEndSaves_data();
+    void sessionEndSaves();
     void launchOpensEmulator();
 
 private:
@@ -51,12 +73,20 @@ void TestLauncherProcess::activation()
     QWidget window;
     window.setWindowState(Qt::WindowMinimized | Qt::WindowMaximized);
     app->setActivationWindow(&window);
+    int raises = 0;
+    EventCounter counter(QEvent::ZOrderChange, &raises);
+    window.installEventFilter(&counter);
+    QSignalSpy messages(app, &QtSingleApplication::messageReceived);
     // The empty message of a second start brings the window back as it was before minimised.
+    // A flood of them arrives whole but raises the window once per batch, not per message.
+    constexpr int count = 1000;
     QLocalSocket start;
     start.connectToServer(app->serverName());
     QVERIFY(start.waitForConnected(5000));
-    start.write(QByteArray(4, '\0'));
+    start.write(QByteArray(4 * count, '\0'));
+    QTRY_COMPARE(messages.size(), count);
     QTRY_COMPARE(window.windowState(), Qt::WindowStates(Qt::WindowMaximized));
+    QVERIFY2(raises > 0 && raises < count / 10, qPrintable(QString::number(raises)));
 }
 
 void TestLauncherProcess::singleInstance()
@@ -177,6 +207,35 @@ void TestLauncherProcess::killWhileSaving()
         if (process->exitStatus() == QProcess::CrashExit)
             ++kills;
     }
+}
+
+void TestLauncherProcess::sessionEndSaves_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM, logout or shutdown") << SIGTERM;
+    QTest::newRow("SIGHUP, terminal closed") << SIGHUP;
+    QTest::newRow("SIGINT, Ctrl+C") << SIGINT;
+}
+
+// Asked to stop, the launcher closes its window as a normal close does, so the file is
+// written: it comes back in the writer's form (LF line ends) rather than as it was.
+void TestLauncherProcess::sessionEndSaves()
+{
+    QFETCH(int, signalNumber);
+    LauncherCopy launcher(true);
+    QVERIFY(launcher.valid);
+    QVERIFY(QDir().mkpath(QFileInfo(launcher.ConfigPath()).path()));
+    QFile config(launcher.ConfigPath());
+    QVERIFY(config.open(QIODevice::WriteOnly) &&
+            config.write("$VERSION=107\r\n[Profile]\r\n\"Kept\"\t\" -p\"\r\n") > 0);
+    config.close();
+    std::unique_ptr<QProcess> process = launcher.Start();
+    QVERIFY(!WaitForWindow(*process).isEmpty());
+    QCOMPARE(::kill(static_cast<pid_t>(process->processId()), signalNumber), 0);
+    QVERIFY(WaitForExit(*process, 0));
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    const QByteArray content = config.readAll();
+    QVERIFY(content.contains("\n\"Kept\"\t\"") && !content.contains('\r'));
 }
 
 void TestLauncherProcess::launchOpensEmulator()
