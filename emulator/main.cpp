@@ -1,8 +1,10 @@
 #include "browserengine.h"
-#include "emulatoroptions.h"
+#include "device.h"
+#include "emulatorrequest.h"
 #include "emulatorwindow.h"
-#include "metricsdump.h"
 #include "profiledirectory.h"
+#include "scriptedrun.h"
+#include "useragentdetails.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -11,35 +13,31 @@
 
 #include <cstdio>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 namespace {
 
-void Complain(const QString &message)
+EmulatorRequest RequestFrom(int argc, char *argv[])
 {
-    std::fprintf(stderr, "VelmoraMobileEmu: %s\n", qUtf8Printable(message));
-}
-
-// The only POSIX call of the emulator: the engine's sandbox refuses to start as root.
-bool RunningAsRoot()
-{
-#ifdef Q_OS_UNIX
-    return geteuid() == 0;
-#else
-    return false;
-#endif
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return ParseEmulatorArguments(arguments);
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (RunningAsRoot() && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        Complain(QStringLiteral("running as root, so the browser sandbox is disabled"));
+    // Help needs no window, nor the browser engine's start-up.
+    if (RequestFrom(argc, argv).helpRequested) {
+        std::fputs(qUtf8Printable(EmulatorHelpText()), stdout);
+        return 0;
     }
+    const EmulatorRequest request = RequestFrom(argc, argv);
+    for (const QString &problem : request.problems)
+        Complain(problem);
+    const Device device = Device::FromRequest(request);
+    PrepareBrowserEngine(device);
+
     QApplication app(argc, argv);
     // The engine's start-up report would bury our own messages; QT_LOGGING_RULES still wins.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
@@ -47,22 +45,18 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
     QCoreApplication::setApplicationName(QStringLiteral("VelmoraMobileEmulator"));
 
-    const EmulatorSettings settings = ParseEmulatorArguments(app.arguments().mid(1));
-    for (const QString &problem : settings.problems)
-        Complain(problem);
-    PrepareBrowserEngine(settings);
-
     // Declared in this order so that the page goes before its profile, and the profile
     // before the lock on its directory.
-    const ProfileDirectory directory(settings.profileName);
+    const ProfileDirectory directory(request.profileName);
     if (!directory.problem().isEmpty())
         Complain(directory.problem() + QStringLiteral("; browsing data stays private"));
-    const std::unique_ptr<QWebEngineProfile> profile = CreateBrowserProfile(settings, directory);
-    EmulatorWindow window(settings, profile.get(), ProfileDescription(settings, directory));
-    window.setWindowTitle(EmulatorWindowTitle(settings, directory));
-    if (!settings.dumpMetricsPath.isEmpty())
-        new MetricsDump(window.page(), &window, settings.dumpMetricsPath);
+    const std::unique_ptr<QWebEngineProfile> profile = CreateBrowserProfile(request, directory);
+    EmulatorWindow window(request, device, DeriveUserAgentDetails(request.userAgent), profile.get(),
+                          ProfileDescription(request, directory));
+    window.setWindowTitle(EmulatorWindowTitle(request, directory));
+    if (!request.dumpMetricsPath.isEmpty() || !request.screenshotPath.isEmpty())
+        new ScriptedRun(&window, request);
     window.show();
-    window.OpenFirstPage();
+    window.Start();
     return app.exec();
 }

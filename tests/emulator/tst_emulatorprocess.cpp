@@ -1,18 +1,40 @@
-#include <QTcpServer>
-#include <QTcpSocket>
+#include "screenshotfile.h"
+
+#include <QImage>
 #include <QtTest>
 
-// The real emulator, measured from inside its page by -dump-metrics. A first emulator named
-// "Twin" is held on its page load by our server while every device runs with the same name:
-// both must produce their metrics.
+#include <cmath>
+
+namespace {
+
+const QString ChromeAndroid =
+    QStringLiteral("Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
+                   "Chrome/131.0.0.0 Mobile Safari/537.36");
+const QString SafariIPhone = QStringLiteral(
+    "Mozilla/5.0 (iPhone; CPU iPhone OS 18_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
+    "Gecko) Version/18.1 Mobile/15E148 Safari/604.1");
+
+// The test's X server.
+const QSize Screen(1280, 1024);
+
+} // namespace
+
+// The real emulator, measured from inside its pages by -dump-metrics. A first emulator named
+// "Twin" keeps running while every device runs with the same name, privately.
 class TestEmulatorProcess : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QTcpServer server;
     QProcess first;
     const QStringList twin = {"-profile-name", "Twin", "-dump-metrics"};
+
+    QJsonObject Metrics(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                              : QJsonObject();
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -20,52 +42,170 @@ private Q_SLOTS:
         // The engine and the graphics driver write below these in every emulator.
         for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
             qputenv(name, QFile::encodeName(dir.path()));
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
-        first.start(EMULATOR_PATH, twin + QStringList{dir.filePath("first.json"), url});
-        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 60000);
+        first.start(EMULATOR_PATH, {"-profile-name", "Twin"});
+        QVERIFY(first.waitForStarted());
+        // It holds the profile once its directory has a lock.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QDirIterator(dir.path(), {"emulator.lock"}, QDir::Files, QDirIterator::Subdirectories)
+                .hasNext(),
+            30000);
     }
 
     void devices_data()
     {
-        QTest::addColumn<QString>("options");
-        QTest::addColumn<QString>("metrics"); // as measured by the page, without the title
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("expected"); // what the page must measure: JSON, ' for "
+        QTest::addColumn<bool>("screenshot");
+        const QStringList phone = {"-windowsize", "1080x2400", "-ppi",        "420",
+                                   "-input",      "touch",     "-user-agent", ChromeAndroid};
+        const QString chromeOnAndroid =
+            "'platform':'Linux armv81','vendor':'Google Inc.','userAgent':'" + ChromeAndroid +
+            "','touchEvents':true,'maxTouchPoints':5,'pointer':'coarse','hover':'none'";
         QTest::newRow("phone")
-            << "-windowsize 1080x2400 -ppi 420 -input touch -user-agent \"P (Android 14) Mobile\""
-            << R"({"devicePixelRatio":2.625,"innerHeight":914,"innerWidth":411,"loaded":true,)"
-               R"("maxTouchPoints":5,"touchEvents":true,"userAgent":"P (Android 14) Mobile"})";
-        QTest::newRow("tablet")
-            << "-input touch -ppi 320 -windowsize 1600x2560 -user-agent Tablet/2"
-            << R"({"devicePixelRatio":2,"innerHeight":1280,"innerWidth":800,"loaded":true,)"
-               R"("maxTouchPoints":5,"touchEvents":true,"userAgent":"Tablet/2"})";
-        QTest::newRow("classic")
-            << "-windowsize 480x800 -ppi 240 -input keys -user-agent \"C (iPhone) Safari\""
-            << R"({"devicePixelRatio":1.5,"innerHeight":533,"innerWidth":320,"loaded":true,)"
-               R"("maxTouchPoints":0,"touchEvents":false,"userAgent":"C (iPhone) Safari"})";
+            << phone << "device.html"
+            << "{'innerWidth':412,'devicePixelRatio':2.625,'screenWidth':412,'screenHeight':915,"
+               "'orientation':'portrait-primary','orientationQuery':'portrait','displayZoom':1,"
+               "'userAgentData':{'mobile':true,'platform':'Android'}," +
+                   chromeOnAndroid + "}"
+            << true;
+        QTest::newRow("phone, landscape, page without a viewport")
+            << phone + QStringList{"-orientation", "landscape"} << "noviewport.html"
+            << "{'innerWidth':980,'clientWidth':980,'visualViewportScale':0.9337,"
+               "'screenWidth':915,'screenHeight':412,'orientation':'landscape-primary',"
+               "'orientationQuery':'landscape','devicePixelRatio':2.625," +
+                   chromeOnAndroid + "}"
+            << true;
+        QTest::newRow("Safari, zoomed")
+            << QStringList{"-windowsize", "1170x2532",   "-ppi",       "460",   "-input",
+                           "touch",       "-user-agent", SafariIPhone, "-zoom", "50"}
+            << "device.html"
+            << "{'innerWidth':407,'devicePixelRatio':2.875,'screenHeight':881,'displayZoom':0.5,"
+               "'platform':'iPhone','vendor':'Apple Computer, Inc.','userAgentData':null,"
+               "'pointer':'coarse','maxTouchPoints':5}"
+            << true;
+        QTest::newRow("keys")
+            << QStringList{"-windowsize", "240x320", "-ppi", "120", "-input", "keys"}
+            << "device.html"
+            << "{'innerWidth':320,'devicePixelRatio':0.75,'screenHeight':427,"
+               "'pointer':'none','hover':'none','maxTouchPoints':0,'touchEvents':false}"
+            << false;
+        QTest::newRow("mouse, wider than the screen")
+            << QStringList{"-windowsize", "1920x1200", "-input", "mouse"} << "device.html"
+            << "{'innerWidth':1920,'devicePixelRatio':1,'orientation':'landscape-primary',"
+               "'pointer':'fine','hover':'hover','maxTouchPoints':0,'touchEvents':false}"
+            << false;
     }
 
     void devices()
     {
-        QFETCH(QString, options);
+        QFETCH(QStringList, options);
+        QFETCH(QString, page);
+        QFETCH(QString, expected);
+        QFETCH(bool, screenshot);
+        const QString png = dir.filePath("device.png");
+        QFile::remove(png);
+        if (screenshot)
+            options << "-screenshot" << png;
         QProcess process;
-        process.start(EMULATOR_PATH, QProcess::splitCommand(options) + twin +
+        process.start(EMULATOR_PATH, options + twin +
                                          QStringList{dir.filePath("device.json"),
-                                                     VELMORA_TEST_DATA_DIR "/emulator.html"});
-        QVERIFY(process.waitForFinished(60000) && process.exitCode() == 0);
-        QFile file(dir.filePath("device.json"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QJsonObject metrics = QJsonDocument::fromJson(file.readAll()).object();
-        QCOMPARE(metrics.take("title").toString(),
+                                                     VELMORA_TEST_DATA_DIR "/emulator/" + page});
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+
+        const QJsonObject metrics = Metrics(dir.filePath("device.json"));
+        QCOMPARE(metrics.value("title").toString(),
                  "Twin (private: profile in use) - Velmora Mobile Emulator");
-        QTEST(QString::fromUtf8(QJsonDocument(metrics).toJson(QJsonDocument::Compact)), "metrics");
+        QCOMPARE(metrics.value("emulation").toString(), "protocol");
+        QVERIFY(metrics.value("loaded").toBool());
+        const QJsonObject wanted =
+            QJsonDocument::fromJson(expected.replace('\'', '"').toUtf8()).object();
+        QVERIFY(!wanted.isEmpty());
+        for (auto it = wanted.begin(); it != wanted.end(); ++it) {
+            QJsonValue value = metrics.value(it.key());
+            // Only the keys named are checked, at the precision given.
+            if (value.isObject()) {
+                const QJsonObject all = value.toObject();
+                QJsonObject some;
+                for (const QString &key : it.value().toObject().keys())
+                    some.insert(key, all.value(key));
+                value = some;
+            } else if (value.isDouble()) {
+                value = std::round(value.toDouble() * 10000) / 10000;
+            }
+            QVERIFY2(value == it.value(),
+                     qPrintable(it.key() + ": " + QJsonDocument(metrics).toJson()));
+        }
+
+        // Whole on the test's screen, toolbar and all, and never above one to one.
+        const qreal zoom = metrics.value("displayZoom").toDouble();
+        QVERIFY(zoom > 0 && zoom <= 1);
+        QVERIFY(metrics.value("screenWidth").toInt() * zoom <= Screen.width());
+        QVERIFY(metrics.value("screenHeight").toInt() * zoom + 50 <= Screen.height());
+
+        if (!screenshot)
+            return;
+        // The viewport at device pixels, rounded as the engine does, its fixed bar included.
+        const QImage image(png);
+        const qreal ratio = metrics.value("devicePixelRatio").toDouble();
+        QCOMPARE(image.size(), QSize(std::round(metrics.value("screenWidth").toInt() * ratio),
+                                     std::round(metrics.value("screenHeight").toInt() * ratio)));
+        if (page == "device.html")
+            QCOMPARE(image.pixelColor(image.width() / 2, image.height() - 2), QColor(Qt::blue));
+    }
+
+    // A page that never finishes loading still ends the run, with what could be measured.
+    void neverLoaded()
+    {
+        QProcess process;
+        process.start(EMULATOR_PATH,
+                      {"-dump-metrics", dir.filePath("never.json"), "javascript:void(0)"});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        const QJsonObject metrics = Metrics(dir.filePath("never.json"));
+        QCOMPARE(metrics.value("loaded"), QJsonValue(false));
+        QVERIFY(metrics.contains("displayZoom"));
+    }
+
+    void help()
+    {
+        QProcess process;
+        process.start(EMULATOR_PATH, {"--help"});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(process.readAllStandardOutput().contains("-screenshot"));
+    }
+
+    void screenshotFileName_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << "Phone"
+                               << "Phone-1082x2402-20260102-030405.png";
+        QTest::newRow("none") << ""
+                              << "private-1082x2402-20260102-030405.png";
+        QTest::newRow("unsafe") << "../a/b:c*?\x01 . "
+                                << "_a_b_c___-1082x2402-20260102-030405.png";
+    }
+
+    void screenshotFileName()
+    {
+        QFETCH(QString, profile);
+        const QDateTime when(QDate(2026, 1, 2), QTime(3, 4, 5));
+        const QString path = ScreenshotFilePath(dir.path(), profile, QSize(1082, 2402), when);
+        QTEST(QFileInfo(path).fileName(), "expected");
+        QCOMPARE(QFileInfo(path).absolutePath(), dir.filePath("Velmora"));
+        // A second screenshot within the same second does not overwrite the first.
+        QVERIFY(WriteScreenshot(path, "png").isEmpty());
+        QVERIFY(ScreenshotFilePath(dir.path(), profile, QSize(1082, 2402), when) != path);
     }
 
     void cleanupTestCase()
     {
-        while (QTcpSocket *socket = server.nextPendingConnection())
-            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nreleased");
-        QTRY_VERIFY_WITH_TIMEOUT(first.state() == QProcess::NotRunning, 60000);
-        QCOMPARE(first.exitCode(), 0); // only once its metrics are written
+        QCOMPARE(first.state(), QProcess::Running); // unharmed by its twins
+        first.kill();
+        first.waitForFinished();
     }
 };
 

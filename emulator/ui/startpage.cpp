@@ -14,29 +14,33 @@ QString Measured(const QString &id)
 
 } // namespace
 
-QString StartPageHtml(const EmulatorSettings &settings, const QString &profileDescription)
+QString StartPageHtml(const EmulatorRequest &request, const Device &device,
+                      const QString &profileDescription)
 {
-    const QSizeF viewport = settings.viewportSize();
+    const QSize css = device.cssSize();
     const QString requested = QStringLiteral("%1 &times; %2 device pixels at %3 ppi, ratio %4")
-                                  .arg(settings.windowSize.width())
-                                  .arg(settings.windowSize.height())
-                                  .arg(settings.ppi)
-                                  .arg(settings.devicePixelRatio());
-    const QString expectedViewport = QStringLiteral("%1 &times; %2 CSS pixels")
-                                         .arg(viewport.width(), 0, 'f', 1)
-                                         .arg(viewport.height(), 0, 'f', 1);
-    const QString userAgent = settings.userAgent.isEmpty() ? QStringLiteral("the browser's own")
-                                                           : settings.userAgent.toHtmlEscaped();
+                                  .arg(device.pixels.width())
+                                  .arg(device.pixels.height())
+                                  .arg(request.ppi)
+                                  .arg(device.ratio);
+    const QString expectedViewport =
+        QStringLiteral("%1 &times; %2 CSS pixels").arg(css.width()).arg(css.height());
+    const QString userAgent = request.userAgent.isEmpty() ? QStringLiteral("the browser's own")
+                                                          : request.userAgent.toHtmlEscaped();
 
     QString rows;
     rows += Row(QStringLiteral("Screen"), requested);
     rows += Row(QStringLiteral("Expected viewport"), expectedViewport);
     rows += Row(QStringLiteral("Measured viewport"), Measured(QStringLiteral("viewport")));
-    rows += Row(QStringLiteral("Input"), InputMethodName(settings.input));
+    rows += Row(QStringLiteral("Input"), InputMethodName(device.input));
     rows += Row(QStringLiteral("Touch points"), Measured(QStringLiteral("touch")));
     rows += Row(QStringLiteral("Requested user agent"), userAgent);
     rows += Row(QStringLiteral("Page sees user agent"), Measured(QStringLiteral("agent")));
     rows += Row(QStringLiteral("Profile"), profileDescription.toHtmlEscaped());
+    rows += Row(QStringLiteral("Keys"),
+                QStringLiteral("Ctrl+R rotate; Ctrl+plus, Ctrl+minus, Ctrl+0 zoom (the page "
+                               "sees the same device); F12 inspect; Ctrl+Shift+S screenshot, "
+                               "Ctrl+Shift+F of the whole page"));
 
     return QStringLiteral(
                "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n"

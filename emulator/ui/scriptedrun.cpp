@@ -1,0 +1,129 @@
+#include "scriptedrun.h"
+
+#include "emulatorwindow.h"
+#include "metricsdump.h"
+#include "pageemulation.h"
+#include "screenshotfile.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QSaveFile>
+#include <QWebEnginePage>
+
+namespace {
+// How long a page that never loaded is given to answer before the file is written without.
+constexpr int GraceMs = 3000;
+} // namespace
+
+ScriptedRun::ScriptedRun(EmulatorWindow *emulatorWindow, const EmulatorRequest &request)
+    : QObject(emulatorWindow), window(emulatorWindow), metricsPath(request.dumpMetricsPath),
+      screenshotPath(request.screenshotPath)
+{
+    connect(window->page(), &QWebEnginePage::loadFinished, this, &ScriptedRun::OnLoadFinished,
+            Qt::SingleShotConnection);
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, &ScriptedRun::OnDeadline);
+    deadline.start(DeadlineMs);
+    grace.setSingleShot(true);
+    connect(&grace, &QTimer::timeout, this, [this] {
+        if (metricsPath.isEmpty())
+            Finish();
+        else
+            WriteMetrics({});
+    });
+}
+
+void ScriptedRun::OnLoadFinished(bool ok)
+{
+    loaded = ok;
+    if (!ok)
+        Fail(QStringLiteral("the page did not load"));
+    Measure();
+}
+
+void ScriptedRun::OnDeadline()
+{
+    Fail(
+        QStringLiteral("the page did not finish loading within %1 seconds").arg(DeadlineMs / 1000));
+    grace.start(GraceMs);
+    if (!measuring)
+        Measure();
+}
+
+void ScriptedRun::Measure()
+{
+    measuring = true;
+    if (metricsPath.isEmpty()) {
+        TakeScreenshot();
+        return;
+    }
+    const QPointer<ScriptedRun> self(this);
+    MeasurePage(window->page(), [self](const QJsonObject &measured) {
+        if (self)
+            self->WriteMetrics(measured);
+    });
+}
+
+void ScriptedRun::WriteMetrics(const QJsonObject &measured)
+{
+    if (metricsPath.isEmpty())
+        return; // already written
+    QJsonObject metrics = measured;
+    metrics.insert(QStringLiteral("title"), window->windowTitle());
+    metrics.insert(QStringLiteral("displayZoom"), window->displayZoom());
+    metrics.insert(QStringLiteral("emulation"), window->emulation()
+                                                    ? QStringLiteral("protocol")
+                                                    : QStringLiteral("approximate"));
+    metrics.insert(QStringLiteral("loaded"), loaded);
+    QSaveFile file(metricsPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(metrics).toJson()) < 0 ||
+        !file.commit())
+        Fail(QStringLiteral("cannot write the metrics to %1: %2")
+                 .arg(metricsPath, file.errorString()));
+    metricsPath.clear();
+    TakeScreenshot();
+}
+
+void ScriptedRun::TakeScreenshot()
+{
+    if (screenshotPath.isEmpty() || !loaded) {
+        if (!screenshotPath.isEmpty())
+            Fail(QStringLiteral("no screenshot taken"));
+        Finish();
+        return;
+    }
+    if (!window->emulation()) {
+        Fail(QStringLiteral("no screenshot: device emulation is unavailable"));
+        Finish();
+        return;
+    }
+    const QPointer<ScriptedRun> self(this);
+    window->emulation()->Capture(false, [self](const QByteArray &png, const QString &problem) {
+        if (!self)
+            return;
+        const QString failure =
+            problem.isEmpty() ? WriteScreenshot(self->screenshotPath, png) : problem;
+        if (!failure.isEmpty())
+            self->Fail(QStringLiteral("no screenshot: %1").arg(failure));
+        self->Finish();
+    });
+}
+
+void ScriptedRun::Fail(const QString &message)
+{
+    if (failed)
+        return; // the first reason is the one worth a line
+    failed = true;
+    Complain(message);
+}
+
+void ScriptedRun::Finish()
+{
+    if (finished)
+        return;
+    finished = true;
+    deadline.stop();
+    grace.stop();
+    QCoreApplication::exit(failed || !loaded ? 1 : 0);
+}
