@@ -114,8 +114,9 @@ void EmulatorWindow::Start()
 void EmulatorWindow::OnEmulationStarted(bool active)
 {
     if (!active) {
-        // Unbound, so that no half-working inspector can stop the page.
-        delete emulator;
+        // Unbound, so that no half-working inspector can stop the page; later, as this is
+        // its own call.
+        emulator->deleteLater();
         emulator = nullptr;
         fallback = true;
         statusBar()->addPermanentWidget(new QLabel(
@@ -312,8 +313,9 @@ void EmulatorWindow::FitWindow()
 
 void EmulatorWindow::UpdateZoomControls()
 {
-    zoomButton->setText(zoomPercent > 0 ? PercentText(zoom)
-                                        : QStringLiteral("Fit %1").arg(PercentText(zoom)));
+    zoomButton->setText(zoomPercent > 0 || fallback
+                            ? PercentText(zoom)
+                            : QStringLiteral("Fit %1").arg(PercentText(zoom)));
     for (QAction *action : zoomGroup->actions())
         action->setChecked(action->data().toInt() == zoomPercent);
     zoomButton->setEnabled(!fallback);

@@ -88,23 +88,16 @@ bool Client::SendAndWait(QByteArrayView payload, QDeadlineTimer deadline)
 void Client::OnReadyRead()
 {
     decoder.Append(socket->readAll());
-    QByteArray payload;
-    for (;;) {
-        switch (decoder.Next(&payload)) {
-        case FrameDecoder::NeedMore:
-            return;
-        case FrameDecoder::Frame:
-            Q_EMIT frameReceived(payload);
-            break;
-        case FrameDecoder::Acknowledgement:
-            ++acknowledgements;
-            Q_EMIT acknowledged();
-            break;
-        case FrameDecoder::Malformed:
-            socket->abort();
-            return;
-        }
-    }
+    QByteArrayList frames;
+    int received = 0;
+    const bool wellFormed = decoder.TakeAll(&frames, &received);
+    acknowledgements += static_cast<quint64>(received);
+    for (int i = 0; i < received; ++i)
+        Q_EMIT acknowledged();
+    for (const QByteArray &payload : std::as_const(frames))
+        Q_EMIT frameReceived(payload);
+    if (!wellFormed)
+        socket->abort();
 }
 
 } // namespace LocalChannel

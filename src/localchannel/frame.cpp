@@ -54,6 +54,25 @@ FrameDecoder::Result FrameDecoder::Next(QByteArray *payload)
     return Frame;
 }
 
+bool FrameDecoder::TakeAll(QByteArrayList *frames, int *acknowledgements)
+{
+    QByteArray payload;
+    for (;;) {
+        switch (Next(&payload)) {
+        case NeedMore:
+            return true;
+        case Frame:
+            frames->append(payload);
+            break;
+        case Acknowledgement:
+            ++*acknowledgements;
+            break;
+        case Malformed:
+            return false;
+        }
+    }
+}
+
 FrameDecoder::Result FrameDecoder::Fail()
 {
     malformed = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QByteArrayView>
 
 namespace LocalChannel {
@@ -35,6 +36,9 @@ public:
     void Append(QByteArrayView bytes);
     // The next complete item; a frame's payload goes to *payload.
     Result Next(QByteArray *payload);
+    // Every complete item at once: the payloads in order and the number of
+    // acknowledgements. False once the stream is malformed; what came before still counts.
+    bool TakeAll(QByteArrayList *frames, int *acknowledgements);
     // True while part of an item has arrived but not the rest.
     bool HasPartial() const;
 

@@ -35,29 +35,26 @@ public:
     void OnReadyRead()
     {
         decoder.Append(socket->readAll());
-        QByteArray payload;
-        for (;;) {
-            switch (decoder.Next(&payload)) {
-            case FrameDecoder::NeedMore:
-                return;
-            case FrameDecoder::Frame:
-                socket->write(&AcknowledgementByte, 1);
-                // Out before any receiver runs, however long that receiver then takes.
-                socket->flush();
-                RestartSilence();
-                QMetaObject::invokeMethod(
-                    server,
-                    [owner = server, peer = id, payload] {
-                        Q_EMIT owner->frameReceived(peer, payload);
-                    },
-                    Qt::QueuedConnection);
-                break;
-            case FrameDecoder::Acknowledgement:
-            case FrameDecoder::Malformed:
-                server->Drop(id);
-                return;
-            }
+        QByteArrayList frames;
+        int acknowledgements = 0;
+        const bool wellFormed = decoder.TakeAll(&frames, &acknowledgements);
+        if (!frames.isEmpty()) {
+            socket->write(QByteArray(frames.size(), AcknowledgementByte));
+            // Out before any receiver runs, however long that receiver then takes.
+            socket->flush();
+            RestartSilence();
         }
+        for (const QByteArray &payload : std::as_const(frames)) {
+            QMetaObject::invokeMethod(
+                server,
+                [owner = server, peer = id, payload] {
+                    Q_EMIT owner->frameReceived(peer, payload);
+                },
+                Qt::QueuedConnection);
+        }
+        // Only the server acknowledges.
+        if (!wellFormed || acknowledgements > 0)
+            server->Drop(id);
     }
 
     bool Send(QByteArrayView payload)
@@ -126,6 +123,8 @@ bool Server::Claim()
     server->setMaxPendingConnections(limits.maxPeers);
     connect(server, &QLocalServer::newConnection, this, &Server::TakePending);
     watch = new QTimer(this);
+    // A check a second, left to coalesce with other wake-ups.
+    watch->setTimerType(Qt::VeryCoarseTimer);
     connect(watch, &QTimer::timeout, this, [this] {
         if (!server->isListening())
             Listen();
