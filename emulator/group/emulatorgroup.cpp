@@ -10,7 +10,8 @@ namespace {
 
 // A new owner listens within moments of taking the lock; this covers its start.
 constexpr int ConnectMs = 500;
-constexpr int RetryMs = 1000;
+// Each failed attempt blocks for up to ConnectMs: they grow rarer while they keep failing.
+constexpr int LongestRetryMs = 30000;
 
 } // namespace
 
@@ -28,7 +29,6 @@ EmulatorGroup::EmulatorGroup(const LocalChannel::Place &channelPlace, QObject *p
     });
     ping.start(PingMs);
     retry.setSingleShot(true);
-    retry.setInterval(RetryMs);
     connect(&retry, &QTimer::timeout, this, &EmulatorGroup::Rejoin);
 }
 
@@ -83,9 +83,11 @@ bool EmulatorGroup::Connect()
     client = std::make_unique<LocalChannel::Client>(MaxPayloadBytes);
     if (!client->Connect(place, QDeadlineTimer(ConnectMs))) {
         client.reset();
-        retry.start();
+        retry.start(retryMs);
+        retryMs = qMin(retryMs * 2, LongestRetryMs);
         return false;
     }
+    retryMs = FirstRetryMs;
     connect(client.get(), &LocalChannel::Client::frameReceived, this,
             &EmulatorGroup::OnMemberFrame);
     // Not from within the socket's own signal: the client goes away on the way.

@@ -68,7 +68,9 @@ private:
     std::unique_ptr<LocalChannel::Server> server;
     std::unique_ptr<LocalChannel::Client> client;
     QTimer ping;
+    static constexpr int FirstRetryMs = 1000;
     QTimer retry;
+    int retryMs = FirstRetryMs; // doubles while joining fails
     // Kept by the owner: every member's window (this one's under 0) and the group's address.
     std::map<quint64, QRect> frames;
     std::set<quint64> peers;
