@@ -151,26 +151,12 @@ void EmulatorGroup::OnPeerFrame(quint64 peer, const QByteArray &payload)
     const std::optional<GroupMessage> message = ParseGroupMessage(payload);
     if (!message)
         return;
-    switch (message->kind) {
-    case GroupMessage::Hello:
+    if (message->kind == GroupMessage::Hello)
         server->Send(peer, EncodeGroupMessage(Welcome(*message, peer)));
-        break;
-    case GroupMessage::Window:
-    case GroupMessage::Address:
-        Remember(peer, *message);
-        break;
-    case GroupMessage::Navigate:
-    case GroupMessage::Scroll:
-    case GroupMessage::Click:
-    case GroupMessage::Open:
-    case GroupMessage::Reload:
-        Remember(peer, *message);
+    Remember(peer, *message);
+    if (message->IsAction()) {
         Relay(peer, *message);
         Q_EMIT received(*message);
-        break;
-    case GroupMessage::Welcome:
-    case GroupMessage::Ping:
-        break;
     }
 }
 
@@ -189,20 +175,11 @@ void EmulatorGroup::OnMemberFrame(const QByteArray &payload)
     const std::optional<GroupMessage> message = ParseGroupMessage(payload);
     if (!message)
         return;
-    switch (message->kind) {
-    case GroupMessage::Welcome:
+    if (message->kind == GroupMessage::Welcome) {
         welcome = message;
         if (waiting)
             waiting->quit();
-        break;
-    case GroupMessage::Navigate:
-    case GroupMessage::Scroll:
-    case GroupMessage::Click:
-    case GroupMessage::Open:
-    case GroupMessage::Reload:
+    } else if (message->IsAction()) {
         Q_EMIT received(*message);
-        break;
-    default:
-        break;
     }
 }

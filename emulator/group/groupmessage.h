@@ -41,6 +41,13 @@ struct GroupMessage
     static GroupMessage Navigation(Kind kind, const QUrl &address);
     static GroupMessage ScrollTo(double fraction);
     static GroupMessage ClickOn(const QString &path);
+
+    // What a window follows or acts upon; the rest is between a member and the owner.
+    bool IsAction() const
+    {
+        return kind == Navigate || kind == Scroll || kind == Click || kind == Open ||
+               kind == Reload;
+    }
 };
 
 namespace GroupLimits {
