@@ -47,14 +47,13 @@ const QString TakeReplies = QStringLiteral(
     "(function () { const r = window.__velmoraReplies || []; window.__velmoraReplies = [];"
     " return JSON.stringify(r); })()");
 
-// A JavaScript string literal holding `text`.
-QString StringLiteral(const QString &text)
+} // namespace
+
+QString JavaScriptString(const QString &text)
 {
     const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
-
-} // namespace
 
 DevToolsChannel::DevToolsChannel(QWebEnginePage *inspected, int timeoutMs, QObject *parent)
     : QObject(parent), page(inspected), tools(new QWebEnginePage(inspected->profile(), this)),
@@ -78,7 +77,8 @@ DevToolsChannel::DevToolsChannel(QWebEnginePage *inspected, int timeoutMs, QObje
 DevToolsChannel::~DevToolsChannel()
 {
     // Unbinding ends every emulation the commands set up.
-    page->setDevToolsPage(nullptr);
+    if (page)
+        page->setDevToolsPage(nullptr);
 }
 
 void DevToolsChannel::send(const QString &method, const QJsonObject &params, ReplyHandler handler)
@@ -123,7 +123,7 @@ void DevToolsChannel::SendWaiting()
             continue;
         command.sent = true;
         tools->runJavaScript(QStringLiteral("InspectorFrontendHost.sendMessageToBackend(%1)")
-                                 .arg(StringLiteral(command.message)));
+                                 .arg(JavaScriptString(command.message)));
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -34,7 +35,6 @@ public:
 
     static constexpr int DefaultTimeoutMs = 5000;
 
-    // `inspected` must outlive the channel.
     explicit DevToolsChannel(QWebEnginePage *inspected, int timeoutMs = DefaultTimeoutMs,
                              QObject *parent = nullptr);
     ~DevToolsChannel() override;
@@ -66,7 +66,7 @@ private:
     void Deliver(const QString &repliesJson);
     void ExpireOverdue();
 
-    QWebEnginePage *page;
+    QPointer<QWebEnginePage> page;
     QWebEnginePage *tools;
     QTimer *pollTimer;
     int timeout;
@@ -76,3 +76,6 @@ private:
     bool unparked = false;
     QList<Command> commands;
 };
+
+// A JavaScript string literal holding `text`, for scripts built around a value.
+QString JavaScriptString(const QString &text);

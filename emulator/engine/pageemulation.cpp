@@ -4,8 +4,6 @@
 #include "emulationcommands.h"
 #include "emulatorrequest.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QPointer>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -22,12 +20,6 @@ constexpr int MaximumCaptureSide = 16384;
 // The browser engine's own name for its vendor, which needs no script.
 const QString EngineVendor = QStringLiteral("Google Inc.");
 
-QString JsonString(const QString &text)
-{
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
-}
-
 } // namespace
 
 QString UserAgentPageScript(const UserAgentDetails &userAgent)
@@ -40,7 +32,7 @@ QString UserAgentPageScript(const UserAgentDetails &userAgent)
     if (userAgent.vendor != EngineVendor) {
         script += QStringLiteral("Object.defineProperty(Navigator.prototype, 'vendor',"
                                  " {get: function () { return %1; }, configurable: true});\n")
-                      .arg(JsonString(userAgent.vendor));
+                      .arg(JavaScriptString(userAgent.vendor));
     }
     return script;
 }

@@ -4,6 +4,7 @@
 #include "useragentdetails.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 

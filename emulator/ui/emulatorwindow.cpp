@@ -79,10 +79,12 @@ EmulatorWindow::EmulatorWindow(const EmulatorRequest &request, const Device &emu
 
     connect(view, &QWebEngineView::urlChanged, this, &EmulatorWindow::ShowAddress);
     // The approximation's zoom may be forgotten when a navigation changes the renderer.
-    connect(view, &QWebEngineView::loadFinished, this, [this] {
+    const auto keepZoom = [this] {
         if (fallback)
-            ApplyDisplay();
-    });
+            view->page()->setZoomFactor(zoom);
+    };
+    connect(view, &QWebEngineView::urlChanged, this, keepZoom);
+    connect(view, &QWebEngineView::loadFinished, this, keepZoom);
 }
 
 void EmulatorWindow::showEvent(QShowEvent *event)
@@ -131,7 +133,6 @@ void EmulatorWindow::OnEmulationStarted(bool active)
     else
         OpenAddress(asked.address);
     view->setFocus();
-    Q_EMIT started();
 }
 
 void EmulatorWindow::BuildActions()

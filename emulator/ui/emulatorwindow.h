@@ -48,10 +48,6 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
 
-Q_SIGNALS:
-    // The emulation is set up (or found unavailable) and the first page is on its way.
-    void started();
-
 private:
     void BuildActions();
     void BuildToolBar();
