@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWebChannel>
@@ -29,6 +30,7 @@ namespace {
 // A title bar, which a window has only once it shows; windows keep clear of it.
 constexpr int AssumedTitleBarHeight = 32;
 constexpr int WindowMovedMs = 150;
+constexpr int StatusMessageMs = 10000;
 
 // Runs in a world of its own, which the page's scripts cannot reach: it reports trusted
 // clicks on links and buttons and the page's scrolling, and applies what other windows did.
@@ -188,6 +190,10 @@ void GroupMember::BuildActions(const EmulatorRequest &request)
         const QUrl url = window->page()->url();
         if (IsFollowableAddress(url))
             group->Publish(GroupMessage::Navigation(GroupMessage::Open, url));
+        else
+            window->statusBar()->showMessage(
+                QStringLiteral("Only http, https and file addresses open in all windows"),
+                StatusMessageMs);
     });
     auto *reloadAll = new QAction(QStringLiteral("Reload all"), window);
     reloadAll->setShortcuts(
