@@ -336,12 +336,12 @@ QString EmulatorHelpText()
         {DumpMetrics + QLatin1String(" FILE"),
          QStringLiteral("write the loaded page's metrics as JSON, then exit")},
         {Follow + QLatin1Char(' ') + either.arg(On, Off),
-         QStringLiteral("follow the other windows' navigation, scrolling and clicks (default %1)")
+         QStringLiteral("mirror navigation, scrolling and clicks of the group (default %1)")
              .arg(On)},
         {LiveReload + QLatin1Char(' ') + either.arg(On, Off),
          QStringLiteral("reload a file page when its folder changes (default %1)").arg(On)},
         {StateFile + QLatin1String(" FILE"),
-         QStringLiteral("keep the page's address, scroll and title in FILE as JSON")},
+         QStringLiteral("keep the page's address, scroll and title there as JSON")},
         {Help + QLatin1String(", ") + LongHelp, QStringLiteral("show this help, then exit")},
         {EngineArguments + QLatin1String(" ..."),
          QStringLiteral("pass the rest to the browser engine")},
