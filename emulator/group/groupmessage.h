@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QMetaType>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -49,6 +50,8 @@ struct GroupMessage
                kind == Reload;
     }
 };
+
+Q_DECLARE_METATYPE(GroupMessage)
 
 namespace GroupLimits {
 inline constexpr int MaxAddressLength = 8192;

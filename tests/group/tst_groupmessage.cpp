@@ -1,9 +1,13 @@
+#include "emulatorgroup.h"
 #include "groupmessage.h"
 #include "windowplacement.h"
 
+#include <memory>
+
 #include <QtTest>
 
-// What one emulator accepts from another, and where a new window goes.
+// What one emulator accepts from another, where a new window goes, and the group's channel
+// with its members in this process.
 class TestGroupMessage : public QObject
 {
     Q_OBJECT
@@ -122,7 +126,47 @@ private Q_SLOTS:
         std::reverse(existing.begin(), existing.end());
         QCOMPARE(PlaceWindow(existing, size, screen, 10), placed);
     }
+
+    // Windows starting one after another get places of their own and the group's address;
+    // what one member says reaches all the others, never itself; when the owner goes, the
+    // others carry on.
+    void channel()
+    {
+        QTemporaryDir dir;
+        const LocalChannel::Place place(dir.path(), QStringLiteral("group"));
+        const QRect screen(0, 0, 1000, 800);
+        const QSize size(300, 200);
+        const QUrl address(QStringLiteral("https://example.org/"));
+        std::unique_ptr<EmulatorGroup> members[3];
+        std::unique_ptr<QSignalSpy> spies[3];
+        for (int i = 0; i < 3; ++i) {
+            members[i] = std::make_unique<EmulatorGroup>(place);
+            const GroupMessage welcome = members[i]->Join(size, screen);
+            QCOMPARE(welcome.position, QPoint(i * (300 + EmulatorGroup::WindowGap), 0));
+            QCOMPARE(welcome.address, i == 0 ? QUrl() : address);
+            if (i == 0)
+                members[0]->Publish(GroupMessage::Navigation(GroupMessage::Address, address));
+            spies[i] = std::make_unique<QSignalSpy>(members[i].get(), &EmulatorGroup::received);
+        }
+        QVERIFY(members[0]->IsOwner());
+
+        members[1]->Publish(GroupMessage::ScrollTo(0.5));
+        QTRY_COMPARE(spies[0]->size(), 1);
+        QTRY_COMPARE(spies[2]->size(), 1);
+        QCOMPARE(spies[2]->at(0).at(0).value<GroupMessage>().fraction, 0.5);
+        members[0]->Publish(GroupMessage::Of(GroupMessage::Reload));
+        QTRY_COMPARE(spies[1]->size(), 1);
+        QTRY_COMPARE(spies[2]->size(), 2);
+        QCOMPARE(spies[0]->size(), 1);
+
+        members[0].reset();
+        QTRY_VERIFY(members[1]->IsOwner() != members[2]->IsOwner());
+        QTRY_VERIFY(members[1]->IsJoined() && members[2]->IsJoined());
+        members[2]->Publish(GroupMessage::ClickOn(QStringLiteral("html")));
+        QTRY_COMPARE(spies[1]->size(), 2);
+        QCOMPARE(spies[1]->last().at(0).value<GroupMessage>().path, QStringLiteral("html"));
+    }
 };
 
-QTEST_APPLESS_MAIN(TestGroupMessage)
+QTEST_GUILESS_MAIN(TestGroupMessage)
 #include "tst_groupmessage.moc"
