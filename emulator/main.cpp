@@ -2,6 +2,8 @@
 #include "device.h"
 #include "emulatorrequest.h"
 #include "emulatorwindow.h"
+#include "groupmember.h"
+#include "pagestatefile.h"
 #include "profiledirectory.h"
 #include "scriptedrun.h"
 #include "useragentdetails.h"
@@ -54,8 +56,13 @@ int main(int argc, char *argv[])
     EmulatorWindow window(request, device, DeriveUserAgentDetails(request.userAgent), profile.get(),
                           ProfileDescription(request, directory));
     window.setWindowTitle(EmulatorWindowTitle(request, directory));
+    // A scripted run measures one page alone: it neither leads nor follows other windows.
     if (!request.dumpMetricsPath.isEmpty() || !request.screenshotPath.isEmpty())
         new ScriptedRun(&window, request);
+    else
+        new GroupMember(&window, request);
+    if (!request.stateFilePath.isEmpty())
+        new PageStateFile(&window, request.stateFilePath);
     window.show();
     window.Start();
     return app.exec();

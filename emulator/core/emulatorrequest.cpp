@@ -17,7 +17,7 @@ bool IsOptionName(const QString &argument)
 {
     using namespace EmulatorOption;
     for (QLatin1String name : {WindowSize, Ppi, Input, UserAgent, ProfileName, DumpMetrics, Zoom,
-                               Orientation, Screenshot}) {
+                               Orientation, Screenshot, Follow, LiveReload, StateFile}) {
         if (argument == name)
             return true;
     }
@@ -103,6 +103,12 @@ private:
             ok = ReadOrientation(value);
         else if (option == Screenshot)
             ok = ReadPath(value, request.screenshotPath);
+        else if (option == Follow)
+            ok = ReadSwitch(value, request.follow);
+        else if (option == LiveReload)
+            ok = ReadSwitch(value, request.liveReload);
+        else if (option == StateFile)
+            ok = ReadPath(value, request.stateFilePath);
         else
             ok = ReadPath(value, request.dumpMetricsPath);
         if (ok)
@@ -177,6 +183,14 @@ private:
         return true;
     }
 
+    static bool ReadSwitch(const QString &value, bool &target)
+    {
+        if (value != EmulatorOption::On && value != EmulatorOption::Off)
+            return false;
+        target = value == EmulatorOption::On;
+        return true;
+    }
+
     // Control characters would end up in request headers and the window title.
     static bool ReadText(const QString &value, QString &target)
     {
@@ -218,8 +232,10 @@ private:
         if (option == Orientation)
             return QStringLiteral("expected %1 or %2")
                 .arg(OrientationPortrait, OrientationLandscape);
-        if (option == DumpMetrics || option == Screenshot)
+        if (option == DumpMetrics || option == Screenshot || option == StateFile)
             return QStringLiteral("expected a file path");
+        if (option == Follow || option == LiveReload)
+            return QStringLiteral("expected %1 or %2").arg(On, Off);
         return QStringLiteral("expected text without control characters");
     }
 
@@ -248,6 +264,10 @@ private:
             return QStringLiteral("keeping the window size's orientation");
         if (option == Screenshot)
             return QStringLiteral("no screenshot is taken");
+        if (option == Follow || option == LiveReload)
+            return QStringLiteral("using %1").arg(On);
+        if (option == StateFile)
+            return QStringLiteral("no state is written");
         return QStringLiteral("no metrics are written");
     }
 
@@ -315,6 +335,13 @@ QString EmulatorHelpText()
          QStringLiteral("save the loaded page's viewport as PNG, then exit")},
         {DumpMetrics + QLatin1String(" FILE"),
          QStringLiteral("write the loaded page's metrics as JSON, then exit")},
+        {Follow + QLatin1Char(' ') + either.arg(On, Off),
+         QStringLiteral("mirror navigation, scrolling and clicks of the group (default %1)")
+             .arg(On)},
+        {LiveReload + QLatin1Char(' ') + either.arg(On, Off),
+         QStringLiteral("reload a file page when its folder changes (default %1)").arg(On)},
+        {StateFile + QLatin1String(" FILE"),
+         QStringLiteral("keep the page's address, scroll and title there as JSON")},
         {Help + QLatin1String(", ") + LongHelp, QStringLiteral("show this help, then exit")},
         {EngineArguments + QLatin1String(" ..."),
          QStringLiteral("pass the rest to the browser engine")},

@@ -17,6 +17,9 @@ inline constexpr QLatin1String DumpMetrics{"-dump-metrics"}; // JSON file, then 
 inline constexpr QLatin1String Zoom{"-zoom"};                // "fit" or a percentage
 inline constexpr QLatin1String Orientation{"-orientation"};  // portrait or landscape
 inline constexpr QLatin1String Screenshot{"-screenshot"};    // PNG file, then exit
+inline constexpr QLatin1String Follow{"-follow"};            // on or off
+inline constexpr QLatin1String LiveReload{"-live-reload"};   // on or off
+inline constexpr QLatin1String StateFile{"-state-file"};     // JSON file kept up to date
 inline constexpr QLatin1String Help{"-help"};                // also "--help"; no value
 inline constexpr QLatin1String LongHelp{"--help"};
 // Everything after this marker belongs to the browser engine, which reads it itself.
@@ -28,6 +31,8 @@ inline constexpr QLatin1String InputMouse{"mouse"};
 inline constexpr QLatin1String ZoomFit{"fit"};
 inline constexpr QLatin1String OrientationPortrait{"portrait"};
 inline constexpr QLatin1String OrientationLandscape{"landscape"};
+inline constexpr QLatin1String On{"on"};
+inline constexpr QLatin1String Off{"off"};
 
 inline constexpr int BaselinePpi = 160;
 inline constexpr int MinimumPpi = 40;
@@ -66,6 +71,9 @@ struct EmulatorRequest
     QString screenshotPath;
     int zoomPercent = 0; // 0: fit the screen
     ScreenOrientation orientation = ScreenOrientation::Natural;
+    bool follow = true;     // mirror the group's navigation, scrolling and clicks
+    bool liveReload = true; // reload a file: page when its folder changes
+    QString stateFilePath;  // for scripts: the page's state, rewritten as it changes
     bool helpRequested = false;
     QString address; // empty: the built-in start page
     QStringList problems;

@@ -39,6 +39,11 @@ public:
     qreal displayZoom() const { return zoom; }
     // Sets up the emulation, then opens the address asked for, or the start page.
     void Start();
+    // Before Start: the address to open when none was asked for.
+    void SetStartAddress(const QString &address) { asked.address = address; }
+    QToolBar *navigationBar() const { return toolBar; }
+    // As small as the device and the toolbar allow.
+    void FitWindow();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -51,7 +56,6 @@ private:
     void StepZoom(bool in);
     void Rotate();
     void ApplyDisplay();
-    void FitWindow();
     int ChromeHeight() const;
     int ToolBarWidth() const;
     void UpdateZoomControls();

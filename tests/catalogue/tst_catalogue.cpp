@@ -15,7 +15,8 @@ private Q_SLOTS:
     void parse_data()
     {
         QTest::addColumn<QString>("commandLine");
-        // size, ppi, input, user agent, name, dump, address, zoom, orientation, screenshot, help
+        // size, ppi, input, user agent, name, dump, address, zoom, orientation, screenshot, help,
+        // follow, live reload, state file
         QTest::addColumn<QString>("request");
         // A piece of each expected message, in order, separated by '|'.
         QTest::addColumn<QString>("problems");
@@ -25,13 +26,15 @@ private Q_SLOTS:
         QTest::newRow("any order")
             << "a.html -ppi 240 -profile-name \"Phone 1\" -input keys -ppi 320 -dump-metrics m "
                "-user-agent \"Web/5 (Android 14)\" -windowsize 1600X2560 -zoom 75% -orientation "
-               "landscape -screenshot s.png --help --webEngineArgs -ppi 0 -zoom 1"
-            << "1600x2560|320|keys|Web/5 (Android 14)|Phone 1|m|a.html|75|2|s.png|1"
+               "landscape -screenshot s.png --help -follow off -live-reload off -state-file st "
+               "--webEngineArgs -ppi 0 -zoom 1"
+            << "1600x2560|320|keys|Web/5 (Android 14)|Phone 1|m|a.html|75|2|s.png|1|0|0|st"
             << "";
         QTest::newRow("a bad value keeps a good one")
-            << "-help -zoom 50 -zoom FIT -orientation portrait -orientation up"
-            << "480x800|160|mouse|||||0|1||1"
-            << "landscape); keeping the earlier value";
+            << "-help -zoom 50 -zoom FIT -orientation portrait -orientation up -follow off "
+               "-follow On -live-reload 1"
+            << "480x800|160|mouse|||||0|1||1|0|1|"
+            << "landscape); keeping the earlier value|on or off); keeping|on or off); using on";
         // Control characters would reach request headers and the window title. A forgotten
         // value does not swallow the next option.
         QTest::newRow("each fault told")
@@ -39,7 +42,7 @@ private Q_SLOTS:
                "-input stylus -bogus -ppi -profile-name P -user-agent \"line\none\" -profile-name "
                "\"  \" -zoom 9 -zoom 401 -zoom 1.5 -orientation up -screenshot -help a.html b.html "
                "-user-agent"
-            << "480x800|160|mouse||P||a.html|0|0||1"
+            << "480x800|160|mouse||P||a.html|0|0||1|1|1|"
             << "-windowsize \"abc\"|0x800|8192|-ppi \"0\"|1.5|40 to 800|stylus|-bogus|-ppi needs a "
                "value|line?one|-profile-name|-zoom \"9\"|10 to 400|-zoom \"1.5\"|portrait or "
                "landscape|-screenshot needs a value|\"b.html\"|-user-agent needs a value";
@@ -55,7 +58,9 @@ private Q_SLOTS:
         const QStringList seen({size, QString::number(s.ppi), InputMethodName(s.input), s.userAgent,
                                 s.profileName, s.dumpMetricsPath, s.address,
                                 QString::number(s.zoomPercent), QString::number(int(s.orientation)),
-                                s.screenshotPath, QString::number(s.helpRequested)});
+                                s.screenshotPath, QString::number(s.helpRequested),
+                                QString::number(s.follow), QString::number(s.liveReload),
+                                s.stateFilePath});
         QTEST(seen.join(u'|'), "request");
         const QStringList expected = problems.split(u'|', Qt::SkipEmptyParts);
         QCOMPARE(s.problems.size(), expected.size());
@@ -68,8 +73,9 @@ private Q_SLOTS:
     {
         using namespace EmulatorOption;
         const QStringList lines = EmulatorHelpText().split(u'\n');
-        for (QLatin1String option : {WindowSize, Ppi, Input, UserAgent, ProfileName, DumpMetrics,
-                                     Zoom, Orientation, Screenshot, Help, EngineArguments}) {
+        for (QLatin1String option :
+             {WindowSize, Ppi, Input, UserAgent, ProfileName, DumpMetrics, Zoom, Orientation,
+              Screenshot, Follow, LiveReload, StateFile, Help, EngineArguments}) {
             const auto describes = [option](const QString &line) {
                 return QRegularExpression(QLatin1String("^  ") + option + QLatin1String("[ ,]"))
                     .match(line)

@@ -39,8 +39,10 @@ class TestEmulatorProcess : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        // The engine and the graphics driver write below these in every emulator.
-        for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        // The engine and the graphics driver write below these in every emulator; the runtime
+        // directory keeps the first one out of any other group of emulators.
+        for (const char *name :
+             {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
             qputenv(name, QFile::encodeName(dir.path()));
         first.start(EMULATOR_PATH, {"-profile-name", "Twin"});
         QVERIFY(first.waitForStarted());

@@ -1,0 +1,185 @@
+#include "emulatorgroup.h"
+
+#include "client.h"
+#include "server.h"
+#include "windowplacement.h"
+
+#include <QEventLoop>
+
+namespace {
+
+// A new owner listens within moments of taking the lock; this covers its start.
+constexpr int ConnectMs = 500;
+// Each failed attempt blocks for up to ConnectMs: they grow rarer while they keep failing.
+constexpr int LongestRetryMs = 30000;
+
+} // namespace
+
+QString EmulatorGroup::ChannelName()
+{
+    return QStringLiteral("VelmoraMobileEmu-group");
+}
+
+EmulatorGroup::EmulatorGroup(const LocalChannel::Place &channelPlace, QObject *parent)
+    : QObject(parent), place(channelPlace)
+{
+    connect(&ping, &QTimer::timeout, this, [this] {
+        if (client)
+            client->Send(EncodeGroupMessage(GroupMessage::Of(GroupMessage::Ping)));
+    });
+    ping.start(PingMs);
+    retry.setSingleShot(true);
+    connect(&retry, &QTimer::timeout, this, &EmulatorGroup::Rejoin);
+}
+
+EmulatorGroup::~EmulatorGroup() = default;
+
+bool EmulatorGroup::IsJoined() const
+{
+    return server || (client && client->IsConnected());
+}
+
+GroupMessage EmulatorGroup::Join(QSize frameSize, const QRect &screen, int waitMs)
+{
+    GroupMessage answer = GroupMessage::Of(GroupMessage::Welcome);
+    if (!Connect())
+        return answer;
+    GroupMessage hello = GroupMessage::Of(GroupMessage::Hello);
+    hello.size = frameSize;
+    hello.rect = screen;
+    if (server)
+        return Welcome(hello, 0);
+
+    // Before the window exists: nothing on the screen waits meanwhile.
+    welcome.reset();
+    client->Send(EncodeGroupMessage(hello));
+    QEventLoop loop;
+    QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
+    waiting = &loop;
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    waiting = nullptr;
+    return welcome.value_or(answer);
+}
+
+bool EmulatorGroup::Connect()
+{
+    LocalChannel::Server::Limits limits;
+    limits.maxPeers = MaxPeers;
+    limits.maxPayloadBytes = MaxPayloadBytes;
+    limits.silenceMs = SilenceMs;
+    auto owner = std::make_unique<LocalChannel::Server>(place, limits);
+    if (owner->Claim()) {
+        server = std::move(owner);
+        connect(server.get(), &LocalChannel::Server::frameReceived, this,
+                &EmulatorGroup::OnPeerFrame);
+        connect(server.get(), &LocalChannel::Server::peerConnected, this,
+                [this](quint64 peer) { peers.insert(peer); });
+        connect(server.get(), &LocalChannel::Server::peerDisconnected, this, [this](quint64 peer) {
+            peers.erase(peer);
+            frames.erase(peer);
+        });
+        return true;
+    }
+    client = std::make_unique<LocalChannel::Client>(MaxPayloadBytes);
+    if (!client->Connect(place, QDeadlineTimer(ConnectMs))) {
+        client.reset();
+        retry.start(retryMs);
+        retryMs = qMin(retryMs * 2, LongestRetryMs);
+        return false;
+    }
+    retryMs = FirstRetryMs;
+    connect(client.get(), &LocalChannel::Client::frameReceived, this,
+            &EmulatorGroup::OnMemberFrame);
+    // Not from within the socket's own signal: the client goes away on the way.
+    connect(client.get(), &LocalChannel::Client::disconnected, this,
+            [this] { QTimer::singleShot(0, this, &EmulatorGroup::Rejoin); });
+    return true;
+}
+
+void EmulatorGroup::Rejoin()
+{
+    if (server || (client && client->IsConnected()))
+        return;
+    client.reset();
+    if (Connect())
+        Q_EMIT rejoined();
+}
+
+void EmulatorGroup::Publish(const GroupMessage &message)
+{
+    if (server) {
+        Remember(0, message);
+        if (message.kind != GroupMessage::Window && message.kind != GroupMessage::Address)
+            server->SendToAll(EncodeGroupMessage(message));
+    } else if (client) {
+        client->Send(EncodeGroupMessage(message));
+    }
+}
+
+void EmulatorGroup::Remember(quint64 member, const GroupMessage &message)
+{
+    switch (message.kind) {
+    case GroupMessage::Window:
+        frames[member] = message.rect;
+        break;
+    case GroupMessage::Address:
+    case GroupMessage::Navigate:
+    case GroupMessage::Open:
+        address = message.address;
+        break;
+    default:
+        break;
+    }
+}
+
+GroupMessage EmulatorGroup::Welcome(const GroupMessage &hello, quint64 member)
+{
+    QList<QRect> others;
+    for (const auto &entry : frames) {
+        if (entry.first != member)
+            others.append(entry.second);
+    }
+    GroupMessage answer = GroupMessage::Navigation(GroupMessage::Welcome, address);
+    answer.position = PlaceWindow(others, hello.size, hello.rect, WindowGap);
+    // Taken at once, so that windows starting together do not get the same place.
+    frames[member] = QRect(*answer.position, hello.size);
+    return answer;
+}
+
+void EmulatorGroup::OnPeerFrame(quint64 peer, const QByteArray &payload)
+{
+    const std::optional<GroupMessage> message = ParseGroupMessage(payload);
+    if (!message)
+        return;
+    if (message->kind == GroupMessage::Hello)
+        server->Send(peer, EncodeGroupMessage(Welcome(*message, peer)));
+    Remember(peer, *message);
+    if (message->IsAction()) {
+        Relay(peer, *message);
+        Q_EMIT received(*message);
+    }
+}
+
+// What was checked goes on, re-encoded: a peer's bytes never reach another as they came.
+void EmulatorGroup::Relay(quint64 from, const GroupMessage &message)
+{
+    const QByteArray payload = EncodeGroupMessage(message);
+    for (quint64 peer : peers) {
+        if (peer != from)
+            server->Send(peer, payload);
+    }
+}
+
+void EmulatorGroup::OnMemberFrame(const QByteArray &payload)
+{
+    const std::optional<GroupMessage> message = ParseGroupMessage(payload);
+    if (!message)
+        return;
+    if (message->kind == GroupMessage::Welcome) {
+        welcome = message;
+        if (waiting)
+            waiting->quit();
+    } else if (message->IsAction()) {
+        Q_EMIT received(*message);
+    }
+}

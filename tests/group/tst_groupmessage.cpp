@@ -1,0 +1,172 @@
+#include "emulatorgroup.h"
+#include "groupmessage.h"
+#include "windowplacement.h"
+
+#include <memory>
+
+#include <QtTest>
+
+// What one emulator accepts from another, where a new window goes, and the group's channel
+// with its members in this process.
+class TestGroupMessage : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parse_data()
+    {
+        // JSON, with ' for ".
+        QTest::addColumn<QByteArray>("payload");
+        // The message as it is passed on, or empty when it is refused.
+        QTest::addColumn<QByteArray>("accepted");
+
+        QTest::newRow("navigate") << QByteArray("{'type':'navigate','address':'https://a.b/c?d#e'}")
+                                  << QByteArray(
+                                         "{'address':'https://a.b/c?d#e','type':'navigate'}");
+        QTest::newRow("file") << QByteArray("{'type':'open','address':'file:///tmp/a%20b.html'}")
+                              << QByteArray("{'address':'file:///tmp/a%20b.html','type':'open'}");
+        QTest::newRow("extra fields dropped")
+            << QByteArray("{'type':'reload','address':'javascript:x','eval':'y'}")
+            << QByteArray("{'type':'reload'}");
+        QTest::newRow("fraction clamped") << QByteArray("{'type':'scroll','fraction':7}")
+                                          << QByteArray("{'fraction':1,'type':'scroll'}");
+        QTest::newRow("negative fraction") << QByteArray("{'type':'scroll','fraction':-1e308}")
+                                           << QByteArray("{'fraction':0,'type':'scroll'}");
+        QTest::newRow("click") << QByteArray("{'type':'click','path':'html > body:nth-of-type(1) > "
+                                             "my-el > a:nth-of-type(12)'}")
+                               << QByteArray("{'path':'html > body:nth-of-type(1) > my-el > "
+                                             "a:nth-of-type(12)','type':'click'}");
+        QTest::newRow("welcome") << QByteArray("{'type':'welcome','position':[-10,20]}")
+                                 << QByteArray("{'position':[-10,20],'type':'welcome'}");
+        QTest::newRow("hello")
+            << QByteArray("{'type':'hello','size':[300,600],'screen':[0,0,1280,1024]}")
+            << QByteArray("{'screen':[0,0,1280,1024],'size':[300,600],'type':'hello'}");
+
+        const char *refused[] = {
+            "{'type':'navigate','address':'javascript:alert(1)'}",
+            "{'type':'navigate','address':'data:text/html,<p>x'}",
+            "{'type':'open','address':'custom-app://open'}",
+            "{'type':'navigate','address':'http:///no-host'}",
+            "{'type':'navigate','address':'file://host/share/a.html'}",
+            "{'type':'navigate','address':'https://a.b/ c'}",
+            "{'type':'navigate','address':42}",
+            "{'type':'welcome','address':'javascript:x'}",
+            "{'type':'scroll','fraction':'0.5'}",
+            "{'type':'scroll'}",
+            "{'type':'click','path':'body; alert(1)'}",
+            "{'type':'click','path':'a[href^=x]'}",
+            "{'type':'click','path':'#id'}",
+            "{'type':'click','path':'html >  body'}",
+            "{'type':'click','path':'a:nth-of-type(0)'}",
+            "{'type':'click','path':'A'}",
+            "{'type':'click','path':''}",
+            "{'type':'window','frame':[0,0,-5,10]}",
+            "{'type':'window','frame':[0,0,1.5,10]}",
+            "{'type':'window','frame':[0,0,10]}",
+            "{'type':'hello','size':[1e9,600],'screen':[0,0,1280,1024]}",
+            "{'type':'welcome','position':[1]}",
+            "{'type':'shutdown'}",
+            "['navigate']",
+            "{'type':'reload'",
+            "",
+        };
+        for (const char *payload : refused)
+            QTest::newRow(payload) << QByteArray(payload) << QByteArray();
+        const QByteArray longAddress =
+            "https://a.b/" + QByteArray(GroupLimits::MaxAddressLength, 'x');
+        QTest::newRow("long address")
+            << QByteArray("{'type':'navigate','address':'" + longAddress + "\"}") << QByteArray();
+        QStringList deep(GroupLimits::MaxPathDepth + 1, QStringLiteral("div"));
+        QTest::newRow("deep path")
+            << QByteArray("{'type':'click','path':'" + deep.join(" > ").toUtf8() + "\"}")
+            << QByteArray();
+    }
+
+    void parse()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(QByteArray, accepted);
+        payload.replace('\'', '"');
+        accepted.replace('\'', '"');
+        const std::optional<GroupMessage> message = ParseGroupMessage(payload);
+        QCOMPARE(message.has_value(), !accepted.isEmpty());
+        if (message)
+            QCOMPARE(EncodeGroupMessage(*message), accepted);
+    }
+
+    void place_data()
+    {
+        QTest::addColumn<QList<QRect>>("existing");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QPoint>("expected");
+        const QSize phone(400, 500);
+        QTest::newRow("first") << QList<QRect>{} << phone << QPoint(0, 20);
+        QTest::newRow("beside") << QList<QRect>{{0, 20, 400, 500}} << phone << QPoint(410, 20);
+        QTest::newRow("into a gap")
+            << QList<QRect>{{0, 20, 400, 500}, {820, 20, 400, 500}} << phone << QPoint(410, 20);
+        QTest::newRow("next row under the shortest")
+            << QList<QRect>{{0, 20, 400, 500}, {410, 20, 400, 300}, {820, 20, 400, 500}}
+            << QSize(400, 400) << QPoint(410, 330);
+        QTest::newRow("new row") << QList<QRect>{{0, 20, 600, 500}, {610, 20, 600, 500}}
+                                 << QSize(400, 400) << QPoint(0, 530);
+        // Nowhere free: cascade, kept on the screen.
+        QTest::newRow("full") << QList<QRect>{{0, 20, 1280, 1000}} << phone << QPoint(32, 52);
+        QTest::newRow("larger than the screen")
+            << QList<QRect>{{0, 20, 400, 500}} << QSize(2000, 2000) << QPoint(0, 20);
+    }
+
+    void place()
+    {
+        QFETCH(QList<QRect>, existing);
+        QFETCH(QSize, size);
+        const QRect screen(0, 20, 1280, 1004);
+        const QPoint placed = PlaceWindow(existing, size, screen, 10);
+        QTEST(placed, "expected");
+        // The same frames, in any order, give the same place.
+        std::reverse(existing.begin(), existing.end());
+        QCOMPARE(PlaceWindow(existing, size, screen, 10), placed);
+    }
+
+    // Windows starting one after another get places of their own and the group's address;
+    // what one member says reaches all the others, never itself; when the owner goes, the
+    // others carry on.
+    void channel()
+    {
+        QTemporaryDir dir;
+        const LocalChannel::Place place(dir.path(), QStringLiteral("group"));
+        const QRect screen(0, 0, 1000, 800);
+        const QSize size(300, 200);
+        const QUrl address(QStringLiteral("https://example.org/"));
+        std::unique_ptr<EmulatorGroup> members[3];
+        std::unique_ptr<QSignalSpy> spies[3];
+        for (int i = 0; i < 3; ++i) {
+            members[i] = std::make_unique<EmulatorGroup>(place);
+            const GroupMessage welcome = members[i]->Join(size, screen);
+            QCOMPARE(welcome.position, QPoint(i * (300 + EmulatorGroup::WindowGap), 0));
+            QCOMPARE(welcome.address, i == 0 ? QUrl() : address);
+            if (i == 0)
+                members[0]->Publish(GroupMessage::Navigation(GroupMessage::Address, address));
+            spies[i] = std::make_unique<QSignalSpy>(members[i].get(), &EmulatorGroup::received);
+        }
+        QVERIFY(members[0]->IsOwner());
+
+        members[1]->Publish(GroupMessage::ScrollTo(0.5));
+        QTRY_COMPARE(spies[0]->size(), 1);
+        QTRY_COMPARE(spies[2]->size(), 1);
+        QCOMPARE(spies[2]->at(0).at(0).value<GroupMessage>().fraction, 0.5);
+        members[0]->Publish(GroupMessage::Of(GroupMessage::Reload));
+        QTRY_COMPARE(spies[1]->size(), 1);
+        QTRY_COMPARE(spies[2]->size(), 2);
+        QCOMPARE(spies[0]->size(), 1);
+
+        members[0].reset();
+        QTRY_VERIFY(members[1]->IsOwner() != members[2]->IsOwner());
+        QTRY_VERIFY(members[1]->IsJoined() && members[2]->IsJoined());
+        members[2]->Publish(GroupMessage::ClickOn(QStringLiteral("html")));
+        QTRY_COMPARE(spies[1]->size(), 2);
+        QCOMPARE(spies[1]->last().at(0).value<GroupMessage>().path, QStringLiteral("html"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGroupMessage)
+#include "tst_groupmessage.moc"

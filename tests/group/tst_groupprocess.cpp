@@ -1,0 +1,224 @@
+#include "emulatorgroup.h"
+#include "frame.h"
+
+#include <QLocalSocket>
+#include <QtTest>
+
+namespace {
+
+constexpr int Emulators = 4;
+constexpr int StartMs = 60000;
+constexpr int FollowMs = 15000;
+// The test's X server: four windows side by side.
+const QRect Screen(0, 0, 2800, 1400);
+
+} // namespace
+
+// Four real emulators in one group, each keeping its page's state in a file (-state-file):
+// the first three follow, the fourth has Follow off. The first is driven with xdotool, as a
+// user would; the others are only watched.
+class TestGroupProcess : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QProcess emulators[Emulators];
+    QString page;
+
+    QString StatePath(int i) const { return dir.filePath(QStringLiteral("state%1.json").arg(i)); }
+
+    QJsonObject State(int i) const
+    {
+        QFile file(StatePath(i));
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                              : QJsonObject();
+    }
+
+    // A point of the window's page, in screen coordinates.
+    QStringList InPage(int i, int x, int y) const
+    {
+        const QJsonArray view = State(i).value("view").toArray();
+        const int left = view.at(0).toInt() + (x < 0 ? view.at(2).toInt() + x : x);
+        const int top = view.at(1).toInt() + (y < 0 ? view.at(3).toInt() + y : y);
+        return {"mousemove", QString::number(left), QString::number(top)};
+    }
+
+    static bool Xdotool(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start("xdotool", arguments);
+        return process.waitForFinished(10000) && process.exitCode() == 0;
+    }
+
+    void Start(int i, const QStringList &options)
+    {
+        emulators[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        emulators[i].start(EMULATOR_PATH,
+                           options + QStringList{"-profile-name", QString("Member %1").arg(i),
+                                                 "-state-file", StatePath(i)});
+    }
+
+    // JSON with ' for ", framed.
+    static QByteArray Frame(QByteArray payload)
+    {
+        return LocalChannel::EncodeFrame(payload.replace('\'', '"'));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable("xdotool").isEmpty())
+            QSKIP("xdotool is needed to act in a window as a user would");
+        // A runtime directory of the test's own keeps its group apart from any other.
+        for (const char *name :
+             {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
+            qputenv(name, QFile::encodeName(dir.path()));
+        QVERIFY(QDir(dir.path()).mkdir("site"));
+        page = dir.filePath("site/follow.html");
+        QVERIFY(QFile::copy(VELMORA_TEST_DATA_DIR "/group/follow.html", page));
+        QFile::setPermissions(page, QFile::ReadOwner | QFile::WriteOwner);
+        const QString address = QUrl::fromLocalFile(page).toString();
+
+        Start(0, {"-windowsize", "720x1280", "-ppi", "320", "-zoom", "50", page});
+        QTRY_COMPARE_WITH_TIMEOUT(State(0).value("loads").toInt(), 1, StartMs);
+        // Given no address, these two open the group's; the fourth does not follow.
+        Start(1, {"-windowsize", "1080x2400", "-ppi", "420", "-input", "touch", "-zoom", "40"});
+        Start(2, {"-windowsize", "800x1280", "-ppi", "160", "-zoom", "40"});
+        Start(3, {"-windowsize", "720x1280", "-ppi", "320", "-zoom", "40", "-follow", "off", page});
+        for (int i = 1; i < Emulators; ++i) {
+            QTRY_COMPARE_WITH_TIMEOUT(State(i).value("address").toString(), address, StartMs);
+            QTRY_COMPARE_WITH_TIMEOUT(State(i).value("title").toString(), "ready", StartMs);
+        }
+    }
+
+    void arranged()
+    {
+        QList<QRect> frames;
+        for (int i = 0; i < Emulators; ++i) {
+            const QJsonArray frame = State(i).value("frame").toArray();
+            frames.append(QRect(frame.at(0).toInt(), frame.at(1).toInt(), frame.at(2).toInt(),
+                                frame.at(3).toInt()));
+            const QByteArray shown = QJsonDocument(frame).toJson(QJsonDocument::Compact);
+            QVERIFY2(Screen.contains(frames.last()), shown);
+            for (int j = 0; j < i; ++j)
+                QVERIFY2(!frames.at(i).intersects(frames.at(j)), shown);
+        }
+    }
+
+    void follow_data()
+    {
+        QTest::addColumn<QStringList>("xdotool"); // what the user does in the first window
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QJsonValue>("expected"); // in the other two that follow
+        // The button at the page's top, then a place that is no link nor button, for the focus.
+        QTest::newRow("click") << InPage(0, 10, 10) + QStringList{"click", "1"} << "title"
+                               << QJsonValue("pressed");
+        QTest::newRow("scroll to the middle")
+            << InPage(0, 10, -10) + QStringList{"click", "1", "key", "m"} << "fraction"
+            << QJsonValue(0.5);
+        QTest::newRow("navigation") << QStringList{"key", "n"} << "address"
+                                    << QJsonValue(QUrl::fromLocalFile(page).toString() + "?next");
+    }
+
+    void follow()
+    {
+        QFETCH(QStringList, xdotool);
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, expected);
+        const QJsonValue unfollowed = State(3).value(key);
+        QVERIFY(Xdotool(xdotool));
+        for (int i = 0; i < 3; ++i) {
+            const auto shown = [&] {
+                const QJsonValue value = State(i).value(key);
+                return value.isDouble() ? qAbs(value.toDouble() - expected.toDouble()) < 0.01
+                                        : value == expected;
+            };
+            QTRY_VERIFY2_WITH_TIMEOUT(shown(), qPrintable(QString::number(i)), FollowMs);
+        }
+        QCOMPARE(State(3).value(key), unfollowed);
+    }
+
+    // Every window showing the file reloads, Follow or not.
+    void liveReload()
+    {
+        // The first page and the next one; the fourth did not follow.
+        int loads[Emulators] = {2, 2, 2, 1};
+        for (int i = 0; i < Emulators; ++i)
+            QTRY_COMPARE_WITH_TIMEOUT(State(i).value("loads").toInt(), loads[i], FollowMs);
+        QFile file(page);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("<!-- saved -->\n");
+        file.close();
+        for (int i = 0; i < Emulators; ++i)
+            QTRY_COMPARE_WITH_TIMEOUT(State(i).value("loads").toInt(), loads[i] + 1, FollowMs);
+    }
+
+    // Garbage, a giant frame, silence and messages that no window may act on change nothing;
+    // what may be followed still is.
+    void hostilePeers()
+    {
+        const LocalChannel::Place place =
+            LocalChannel::Place::ForName(EmulatorGroup::ChannelName(), QString());
+        QLocalSocket garbage, giant, silent, liar;
+        for (QLocalSocket *socket : {&garbage, &giant, &silent, &liar}) {
+            socket->connectToServer(place.ServerName());
+            QVERIFY(socket->waitForConnected(5000));
+        }
+        garbage.write("\xff\xfegarbage, not a frame\n");
+        giant.write(QByteArray("\x00\xff\xff\xff", 4) + QByteArray(64 * 1024, 'x'));
+        for (const char *payload :
+             {"{'type':'navigate','address':'javascript:void(0)'}",
+              "{'type':'open','address':'data:text/html,<title>hacked</title>'}",
+              "{'type':'open','address':'velmora://hacked'}", "{'type':'click','path':'button, a'}",
+              "{'type':'scroll','fraction':1e400}",
+              "{'type':'hello','size':[99999999,1],'screen':[0,0,1,1]}",
+              "{'type':'navigate','address':'"})
+            liar.write(Frame(payload));
+        liar.write(Frame("{'type':'scroll','fraction':0.25}"));
+        for (QLocalSocket *socket : {&garbage, &giant, &liar})
+            QVERIFY(socket->waitForBytesWritten(5000));
+
+        QTRY_COMPARE_WITH_TIMEOUT(garbage.state(), QLocalSocket::UnconnectedState, FollowMs);
+        QTRY_COMPARE_WITH_TIMEOUT(giant.state(), QLocalSocket::UnconnectedState, FollowMs);
+        const QString next = QUrl::fromLocalFile(page).toString() + "?next";
+        for (int i = 0; i < Emulators; ++i) {
+            const double fraction = i < 3 ? 0.25 : 0.0;
+            QTRY_VERIFY_WITH_TIMEOUT(qAbs(State(i).value("fraction").toDouble() - fraction) < 0.01,
+                                     FollowMs);
+            QCOMPARE(State(i).value("title").toString(), "ready");
+            if (i < 3)
+                QCOMPARE(State(i).value("address").toString(), next);
+        }
+        QCOMPARE(silent.state(), QLocalSocket::ConnectedState);
+        // Back to the top, where the next test clicks.
+        liar.write(Frame("{'type':'scroll','fraction':0}"));
+        QVERIFY(liar.waitForBytesWritten(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(State(2).value("fraction").toDouble(), 0.0, FollowMs);
+    }
+
+    // The first window, which owns the channel, crashes: the others go on as a group.
+    void takeOver()
+    {
+        emulators[0].kill();
+        QVERIFY(emulators[0].waitForFinished(10000));
+        // Clicked until followed: a click before the two are joined again is not passed on.
+        const QStringList click = InPage(2, 10, 10) + QStringList{"click", "1"};
+        const auto followed = [this] { return State(1).value("title").toString() == "pressed"; };
+        QDeadlineTimer deadline(FollowMs);
+        while (!(Xdotool(click) && QTest::qWaitFor(followed, 1000)) && !deadline.hasExpired()) {
+        }
+        QVERIFY(followed());
+        QCOMPARE(State(3).value("title").toString(), "ready");
+    }
+
+    void cleanupTestCase()
+    {
+        for (QProcess &emulator : emulators) {
+            emulator.kill();
+            emulator.waitForFinished(10000);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGroupProcess)
+#include "tst_groupprocess.moc"
