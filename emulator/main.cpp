@@ -29,12 +29,12 @@ EmulatorRequest RequestFrom(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    const EmulatorRequest request = RequestFrom(argc, argv);
     // Help needs no window, nor the browser engine's start-up.
-    if (RequestFrom(argc, argv).helpRequested) {
+    if (request.helpRequested) {
         std::fputs(qUtf8Printable(EmulatorHelpText()), stdout);
         return 0;
     }
-    const EmulatorRequest request = RequestFrom(argc, argv);
     for (const QString &problem : request.problems)
         Complain(problem);
     const Device device = Device::FromRequest(request);
