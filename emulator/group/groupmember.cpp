@@ -215,7 +215,7 @@ void GroupMember::BuildActions(const EmulatorRequest &request)
     button->setDefaultAction(followAction);
     button->setMenu(menu);
     button->setPopupMode(QToolButton::MenuButtonPopup);
-    window->navigationBar()->addWidget(button);
+    window->toolsBar()->addWidget(button);
     // Their shortcuts work while the page has the focus.
     window->addActions({openAll, reloadAll});
 }

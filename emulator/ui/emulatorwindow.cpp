@@ -21,6 +21,7 @@
 #include <QShowEvent>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -43,6 +44,27 @@ constexpr int StatusMessageMs = 20000;
 QString PercentText(qreal zoom)
 {
     return QStringLiteral("%1%").arg(qRound(zoom * 100));
+}
+
+// Every control side by side: the toolbar's own hint may leave some in its overflow menu.
+int RowWidth(const QToolBar *bar)
+{
+    const QMargins margins = bar->layout()->contentsMargins();
+    int width = margins.left() + margins.right();
+    for (QAction *action : bar->actions()) {
+        if (const QWidget *widget = bar->widgetForAction(action))
+            width +=
+                qMax(widget->sizeHint().width(), widget->minimumWidth()) + bar->layout()->spacing();
+    }
+    return width;
+}
+
+// An icon in place of the text, which the tooltip keeps, with the shortcut.
+void ShowAsIcon(QAction *action, QStyle::StandardPixmap icon, const QStyle *style)
+{
+    action->setIcon(style->standardIcon(icon));
+    action->setToolTip(QStringLiteral("%1 (%2)").arg(
+        action->text(), action->shortcut().toString(QKeySequence::NativeText)));
 }
 
 } // namespace
@@ -140,6 +162,9 @@ void EmulatorWindow::BuildActions()
     view->pageAction(QWebEnginePage::Back)->setShortcut(QKeySequence::Back);
     view->pageAction(QWebEnginePage::Forward)->setShortcut(QKeySequence::Forward);
     view->pageAction(QWebEnginePage::Reload)->setShortcut(QKeySequence(Qt::Key_F5));
+    ShowAsIcon(view->pageAction(QWebEnginePage::Back), QStyle::SP_ArrowBack, style());
+    ShowAsIcon(view->pageAction(QWebEnginePage::Forward), QStyle::SP_ArrowForward, style());
+    ShowAsIcon(view->pageAction(QWebEnginePage::Reload), QStyle::SP_BrowserReload, style());
 
     zoomGroup = new QActionGroup(this);
     QList<int> percents = DisplayZoom::Steps();
@@ -193,18 +218,26 @@ void EmulatorWindow::BuildActions()
 
 void EmulatorWindow::BuildToolBar()
 {
-    toolBar = addToolBar(QStringLiteral("Navigation"));
-    toolBar->setMovable(false);
-    toolBar->setFloatable(false);
-    toolBar->toggleViewAction()->setEnabled(false);
-    toolBar->addAction(view->pageAction(QWebEnginePage::Back));
-    toolBar->addAction(view->pageAction(QWebEnginePage::Forward));
-    toolBar->addAction(view->pageAction(QWebEnginePage::Reload));
+    const auto addRow = [this](const QString &title) {
+        QToolBar *bar = addToolBar(title);
+        bar->setMovable(false);
+        bar->setFloatable(false);
+        bar->toggleViewAction()->setEnabled(false);
+        return bar;
+    };
+    navigationRow = addRow(QStringLiteral("Navigation"));
+    toolsRow = addRow(QStringLiteral("Tools"));
+    // Small icons keep the row as low as the address field: two rows cost the device height.
+    const int iconSide = style()->pixelMetric(QStyle::PM_SmallIconSize);
+    navigationRow->setIconSize(QSize(iconSide, iconSide));
+    navigationRow->addAction(view->pageAction(QWebEnginePage::Back));
+    navigationRow->addAction(view->pageAction(QWebEnginePage::Forward));
+    navigationRow->addAction(view->pageAction(QWebEnginePage::Reload));
     addressEdit = new QLineEdit;
     addressEdit->setPlaceholderText(QStringLiteral("Address"));
     addressEdit->setClearButtonEnabled(true);
     addressEdit->setMinimumWidth(MinimumAddressWidth);
-    toolBar->addWidget(addressEdit);
+    navigationRow->addWidget(addressEdit);
     connect(addressEdit, &QLineEdit::returnPressed, this, [this] {
         OpenAddress(addressEdit->text());
         view->setFocus();
@@ -218,17 +251,17 @@ void EmulatorWindow::BuildToolBar()
     zoomButton->setToolTip(QStringLiteral("Display zoom; the page sees the same device"));
     zoomButton->setMenu(zoomMenu);
     zoomButton->setPopupMode(QToolButton::InstantPopup);
-    toolBar->addWidget(zoomButton);
+    toolsRow->addWidget(zoomButton);
 
-    toolBar->addAction(rotateAction);
+    toolsRow->addAction(rotateAction);
     auto *screenshotMenu = new QMenu(this);
     screenshotMenu->addActions({screenshotAction, fullPageAction});
     auto *screenshotButton = new QToolButton;
     screenshotButton->setDefaultAction(screenshotAction);
     screenshotButton->setMenu(screenshotMenu);
     screenshotButton->setPopupMode(QToolButton::MenuButtonPopup);
-    toolBar->addWidget(screenshotButton);
-    toolBar->addAction(inspectAction);
+    toolsRow->addWidget(screenshotButton);
+    toolsRow->addAction(inspectAction);
 }
 
 void EmulatorWindow::SetZoomPercent(int percent)
@@ -265,9 +298,14 @@ void EmulatorWindow::ApplyDisplay()
         } else {
             const QScreen *desktop = screen();
             const QSize available = desktop ? desktop->availableGeometry().size() : QSize();
-            zoom = available.isEmpty()
-                       ? 1.0
-                       : DisplayZoom::Fit(device.cssSize(), available, ChromeHeight());
+            const QSize css = device.cssSize();
+            zoom = 1.0;
+            if (!available.isEmpty()) {
+                zoom = DisplayZoom::Fit(css, available, ChromeHeight(false));
+                // Narrower than the toolbars, it has them in two rows, and less height.
+                if (NeedsTwoRows(qRound(css.width() * zoom)))
+                    zoom = DisplayZoom::Fit(css, available, ChromeHeight(true));
+            }
         }
         const QSize css = device.cssSize();
         view->setFixedSize(qRound(css.width() * zoom), qRound(css.height() * zoom));
@@ -279,36 +317,53 @@ void EmulatorWindow::ApplyDisplay()
 }
 
 // Everything of the window above and below the device, title bar included.
-int EmulatorWindow::ChromeHeight() const
+int EmulatorWindow::ChromeHeight(bool twoRows) const
 {
     const int frame =
         isVisible() ? frameGeometry().height() - geometry().height() : AssumedTitleBarHeight;
-    return toolBar->sizeHint().height() + statusBar()->sizeHint().height() + frame;
+    return ToolBarsHeight(twoRows) + statusBar()->sizeHint().height() + frame;
 }
 
-// Every control side by side: the toolbar's own hint may leave some in its overflow menu.
-int EmulatorWindow::ToolBarWidth() const
+int EmulatorWindow::ToolBarsHeight(bool twoRows) const
 {
-    const int spacing = toolBar->layout()->spacing();
-    int width =
-        toolBar->layout()->contentsMargins().left() + toolBar->layout()->contentsMargins().right();
-    for (QAction *action : toolBar->actions()) {
-        if (const QWidget *widget = toolBar->widgetForAction(action))
-            width += qMax(widget->sizeHint().width(), widget->minimumWidth()) + spacing;
-    }
-    return width;
+    const int navigation = navigationRow->sizeHint().height();
+    const int tools = toolsRow->sizeHint().height();
+    return twoRows ? navigation + tools : qMax(navigation, tools);
 }
 
-// As small as the device and the toolbar allow; the device stays centred when the toolbar
-// is the wider.
+bool EmulatorWindow::NeedsTwoRows(int deviceWidth) const
+{
+    return deviceWidth < RowWidth(navigationRow) + RowWidth(toolsRow);
+}
+
+// The device stays centred when the toolbars are the wider.
 void EmulatorWindow::FitWindow()
 {
-    QSize size(qMax(view->width(), ToolBarWidth()),
-               view->height() + toolBar->sizeHint().height() + statusBar()->sizeHint().height());
+    const bool twoRows = NeedsTwoRows(view->width());
+    if (twoRows != toolBarBreak(toolsRow)) {
+        if (twoRows)
+            insertToolBarBreak(toolsRow);
+        else
+            removeToolBarBreak(toolsRow);
+        // Fitted to the screen, the device's zoom depends on the rows; a second pass finds
+        // the rows already as it wants them.
+        if (zoomPercent == 0 && !fallback) {
+            ApplyDisplay();
+            return;
+        }
+    }
+    const int rowsWidth = twoRows ? qMax(RowWidth(navigationRow), RowWidth(toolsRow))
+                                  : RowWidth(navigationRow) + RowWidth(toolsRow);
+    QSize size(qMax(view->width(), rowsWidth),
+               view->height() + ToolBarsHeight(twoRows) + statusBar()->sizeHint().height());
     if (const QScreen *desktop = screen()) {
         const QSize frame = frameGeometry().size() - geometry().size();
         size = size.boundedTo(desktop->availableGeometry().size() - frame);
     }
+    // Sharing a row, the address field rather than the tools takes the width left over.
+    navigationRow->setMinimumWidth(twoRows ? 0 : qMax(0, size.width() - RowWidth(toolsRow)));
+    // The window's minimum follows its rows now, not when the layout next runs.
+    layout()->activate();
     resize(size);
 }
 

@@ -41,8 +41,10 @@ public:
     void Start();
     // Before Start: the address to open when none was asked for.
     void SetStartAddress(const QString &address) { asked.address = address; }
-    QToolBar *navigationBar() const { return toolBar; }
-    // As small as the device and the toolbar allow.
+    // The row of tools, which takes further buttons at its end.
+    QToolBar *toolsBar() const { return toolsRow; }
+    // As small as the device and the toolbars allow: the toolbars share one row above a
+    // device wide enough for both, else take one row each.
     void FitWindow();
 
 protected:
@@ -56,8 +58,9 @@ private:
     void StepZoom(bool in);
     void Rotate();
     void ApplyDisplay();
-    int ChromeHeight() const;
-    int ToolBarWidth() const;
+    int ChromeHeight(bool twoRows) const;
+    int ToolBarsHeight(bool twoRows) const;
+    bool NeedsTwoRows(int deviceWidth) const;
     void UpdateZoomControls();
     void OpenInspector();
     void SaveScreenshot(bool fullPage);
@@ -77,7 +80,8 @@ private:
     PageEmulation *emulator = nullptr;
     QPointer<InspectorWindow> inspector;
     QScrollArea *scrollArea = nullptr;
-    QToolBar *toolBar = nullptr;
+    QToolBar *navigationRow = nullptr;
+    QToolBar *toolsRow = nullptr;
     QLineEdit *addressEdit = nullptr;
     QToolButton *zoomButton = nullptr;
     QActionGroup *zoomGroup = nullptr;

@@ -67,7 +67,7 @@ private Q_SLOTS:
         QTest::newRow("phone")
             << phone << "device.html"
             << "{'innerWidth':412,'devicePixelRatio':2.625,'screenWidth':412,'screenHeight':915,"
-               "'orientation':'portrait-primary','orientationQuery':'portrait','displayZoom':1,"
+               "'orientation':'portrait-primary','orientationQuery':'portrait',"
                "'userAgentData':{'mobile':true,'platform':'Android'}," +
                    chromeOnAndroid + "}"
             << true;
