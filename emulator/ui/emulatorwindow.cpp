@@ -293,12 +293,12 @@ void EmulatorWindow::ApplyDisplay()
         zoom = device.ratio / hostRatio;
         view->page()->setZoomFactor(zoom);
     } else {
+        const QSize css = device.cssSize();
         if (zoomPercent > 0) {
             zoom = zoomPercent / 100.0;
         } else {
             const QScreen *desktop = screen();
             const QSize available = desktop ? desktop->availableGeometry().size() : QSize();
-            const QSize css = device.cssSize();
             zoom = 1.0;
             if (!available.isEmpty()) {
                 zoom = DisplayZoom::Fit(css, available, ChromeHeight(false));
@@ -307,7 +307,6 @@ void EmulatorWindow::ApplyDisplay()
                     zoom = DisplayZoom::Fit(css, available, ChromeHeight(true));
             }
         }
-        const QSize css = device.cssSize();
         view->setFixedSize(qRound(css.width() * zoom), qRound(css.height() * zoom));
         if (emulator)
             emulator->SetMetrics(device, zoom);
