@@ -27,8 +27,6 @@
 
 namespace {
 
-// A title bar, which a window has only once it shows; windows keep clear of it.
-constexpr int AssumedTitleBarHeight = 32;
 constexpr int WindowMovedMs = 150;
 constexpr int StatusMessageMs = 10000;
 
@@ -128,7 +126,7 @@ GroupMember::GroupMember(EmulatorWindow *emulatorWindow, const EmulatorRequest &
     const QScreen *screen = window->screen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1, 1);
     const GroupMessage welcome =
-        group->Join(window->size() + QSize(0, AssumedTitleBarHeight), available);
+        group->Join(window->size() + QSize(0, window->FrameHeight()), available);
     Arrange(welcome);
     if (request.follow && request.address.isEmpty() && !welcome.address.isEmpty())
         window->SetStartAddress(welcome.address.toString());

@@ -318,9 +318,12 @@ void EmulatorWindow::ApplyDisplay()
 // Everything of the window above and below the device, title bar included.
 int EmulatorWindow::ChromeHeight(bool twoRows) const
 {
-    const int frame =
-        isVisible() ? frameGeometry().height() - geometry().height() : AssumedTitleBarHeight;
-    return ToolBarsHeight(twoRows) + statusBar()->sizeHint().height() + frame;
+    return ToolBarsHeight(twoRows) + statusBar()->sizeHint().height() + FrameHeight();
+}
+
+int EmulatorWindow::FrameHeight() const
+{
+    return isVisible() ? frameGeometry().height() - geometry().height() : AssumedTitleBarHeight;
 }
 
 int EmulatorWindow::ToolBarsHeight(bool twoRows) const

@@ -46,6 +46,9 @@ public:
     // As small as the device and the toolbars allow: the toolbars share one row above a
     // device wide enough for both, else take one row each.
     void FitWindow();
+    // The height of the window's frame: as the window system has it once shown, else that of
+    // a usual title bar.
+    int FrameHeight() const;
 
 protected:
     void showEvent(QShowEvent *event) override;
