@@ -1,17 +1,17 @@
-#include "browserengine.h"
-#include "device.h"
-#include "emulatorrequest.h"
-#include "emulatorwindow.h"
-#include "groupmember.h"
-#include "pagestatefile.h"
-#include "profiledirectory.h"
-#include "scriptedrun.h"
-#include "useragentdetails.h"
+#include "core/device.h"
+#include "core/emulatorrequest.h"
+#include "core/profiledirectory.h"
+#include "core/useragentdetails.h"
+#include "engine/chromiumpage.h"
+#include "ui/emulatorwindow.h"
+#include "ui/scriptedrun.h"
+
+#ifdef Q_OS_UNIX
+#include "terminationsignals.h"
+#endif
 
 #include <QApplication>
 #include <QIcon>
-#include <QLoggingCategory>
-#include <QWebEngineProfile>
 
 #include <cstdio>
 
@@ -25,12 +25,41 @@ EmulatorRequest RequestFrom(int argc, char *argv[])
     return ParseEmulatorArguments(arguments);
 }
 
+// Until the core has them.
+QString ChromiumProgram(const EmulatorRequest &)
+{
+    const QString chosen = qEnvironmentVariable("VELMORA_CHROMIUM");
+    return chosen.isEmpty() ? QStringLiteral("/usr/bin/chromium") : chosen;
+}
+
+QString EmulatorWindowTitle(const EmulatorRequest &request, const ProfileDirectory &directory)
+{
+    const QString product = QStringLiteral("Velmora Mobile Emulator");
+    if (request.profileName.isEmpty())
+        return product + QStringLiteral(" (private)");
+    QString privacy;
+    if (!directory.isClaimed()) {
+        privacy = directory.isInUse() ? QStringLiteral(" (private: profile in use)")
+                                      : QStringLiteral(" (private: profile unavailable)");
+    }
+    return request.profileName + privacy + QStringLiteral(" - ") + product;
+}
+
+QString ProfileDescription(const EmulatorRequest &request, const ProfileDirectory &directory)
+{
+    if (directory.isClaimed())
+        return request.profileName + QStringLiteral(", data kept in ") + directory.path();
+    if (request.profileName.isEmpty())
+        return QStringLiteral("none; browsing data is private and not kept");
+    return request.profileName + QStringLiteral(", private: ") + directory.problem();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     const EmulatorRequest request = RequestFrom(argc, argv);
-    // Help needs no window, nor the browser engine's start-up.
+    // Help needs no window.
     if (request.helpRequested) {
         std::fputs(qUtf8Printable(EmulatorHelpText()), stdout);
         return 0;
@@ -38,31 +67,37 @@ int main(int argc, char *argv[])
     for (const QString &problem : request.problems)
         Complain(problem);
     const Device device = Device::FromRequest(request);
-    PrepareBrowserEngine(device);
 
     QApplication app(argc, argv);
-    // The engine's start-up report would bury our own messages; QT_LOGGING_RULES still wins.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.png")));
     QCoreApplication::setOrganizationName(QStringLiteral("Velmora"));
     QCoreApplication::setApplicationName(QStringLiteral("VelmoraMobileEmulator"));
+    // The program ends when the browser has, after the window closed.
+    app.setQuitOnLastWindowClosed(false);
 
-    // Declared in this order so that the page goes before its profile, and the profile
-    // before the lock on its directory.
     const ProfileDirectory directory(request.profileName);
     if (!directory.problem().isEmpty())
         Complain(directory.problem() + QStringLiteral("; browsing data stays private"));
-    const std::unique_ptr<QWebEngineProfile> profile = CreateBrowserProfile(request, directory);
-    EmulatorWindow window(request, device, DeriveUserAgentDetails(request.userAgent), profile.get(),
+    const QString browser = ChromiumProgram(request);
+    ChromiumPage::Options engine;
+    engine.program = browser;
+    engine.userDataDir = directory.isClaimed() ? directory.path() : QString();
+    auto *page = new ChromiumPage(engine);
+    EmulatorWindow window(request, device, DeriveUserAgentDetails(request.userAgent), page,
                           ProfileDescription(request, directory));
     window.setWindowTitle(EmulatorWindowTitle(request, directory));
+    ScriptedRun *run = nullptr;
     // A scripted run measures one page alone: it neither leads nor follows other windows.
     if (!request.dumpMetricsPath.isEmpty() || !request.screenshotPath.isEmpty())
-        new ScriptedRun(&window, request);
-    else
-        new GroupMember(&window, request);
-    if (!request.stateFilePath.isEmpty())
-        new PageStateFile(&window, request.stateFilePath);
+        run = new ScriptedRun(&window, request);
+    QObject::connect(page, &BrowserPage::finished, &app,
+                     [run] { QCoreApplication::exit(run ? run->exitCode() : 0); });
+#ifdef Q_OS_UNIX
+    // Asked to stop, the emulator closes its window as the user would: the browser writes its
+    // profile first.
+    TerminationSignals stopSignals;
+    QObject::connect(&stopSignals, &TerminationSignals::received, &window, &QWidget::close);
+#endif
     window.show();
     window.Start();
     return app.exec();

@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 #include <QJsonValue>
+#include <QKeySequence>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -48,11 +50,17 @@ public:
 
     // Where the page is shown; owned by the caller once taken. Null before started().
     virtual QWidget *TakeView() = 0;
+    // The window's shortcuts, which must work while the page has the keyboard too:
+    // shortcutPressed() reports them.
+    virtual void ForwardShortcuts(const QList<QKeySequence> &keys) = 0;
 
-    virtual void Load(const QUrl &url) = 0;
+    // `cause` says who asked: the address field is the user's, a page opened for another
+    // window is the program's.
+    virtual void Load(const QUrl &url, NavigationCause cause = NavigationCause::Program) = 0;
     // A page of our own, with no address of its own (the start page).
     virtual void SetHtml(const QString &html) = 0;
     virtual void Reload() = 0;
+    // The user's back and forward.
     virtual void GoBack() = 0;
     virtual void GoForward() = 0;
     virtual QUrl url() const = 0;
@@ -73,6 +81,8 @@ public:
     // The viewport, or the whole page, as PNG at device pixels.
     virtual void Capture(bool fullPage, Captured done) = 0;
     virtual void OpenInspector() = 0;
+    // Ends a page that does not answer; rendererGone() follows, and Reload() brings it back.
+    virtual void EndPage() = 0;
 
     // Answers the dialog that dialogOpened() announced; a prompt takes `text`.
     virtual void AnswerDialog(bool accept, const QString &text = {}) = 0;
@@ -102,6 +112,7 @@ Q_SIGNALS:
     void dialogClosed();
     // What the user should know: a dialog answered, a permission refused, a download saved.
     void notice(const QString &text);
+    void shortcutPressed(const QKeySequence &key);
     // The page's renderer crashed or was killed; Reload() brings the page back.
     void rendererGone(const QString &reason);
     // The page has not answered for a while (true), or answers again (false).

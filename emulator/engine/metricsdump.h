@@ -4,9 +4,8 @@
 
 #include <functional>
 
-class QWebEnginePage;
+class BrowserPage;
 
-// Measures, from inside `page`, everything a page can learn about the device and browser
-// it runs in, and hands it to `done` as JSON. `done` is not called while the page cannot
-// run scripts; callers keep their own deadline.
-void MeasurePage(QWebEnginePage *page, const std::function<void(const QJsonObject &)> &done);
+// Measures, from inside the page's own world, everything a page can learn about the device
+// and browser it runs in, and hands it to `done` as JSON: empty when the page could not say.
+void MeasurePage(BrowserPage *page, const std::function<void(const QJsonObject &)> &done);

@@ -1,14 +1,14 @@
-#include "emulatorwindow.h"
+#include "ui/emulatorwindow.h"
 
-#include "displayzoom.h"
-#include "inspectorwindow.h"
-#include "pageemulation.h"
-#include "pageinputfilter.h"
-#include "screenshotfile.h"
-#include "startpage.h"
+#include "core/displayzoom.h"
+#include "engine/browserpage.h"
+#include "ui/messagebar.h"
+#include "ui/screenshotfile.h"
+#include "ui/startpage.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -16,6 +16,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShowEvent>
@@ -25,12 +26,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
-
-#include <cmath>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -70,44 +66,34 @@ void ShowAsIcon(QAction *action, QStyle::StandardPixmap icon, const QStyle *styl
 } // namespace
 
 EmulatorWindow::EmulatorWindow(const EmulatorRequest &request, const Device &emulated,
-                               const UserAgentDetails &userAgent, QWebEngineProfile *profile,
+                               const UserAgentDetails &userAgent, BrowserPage *page,
                                const QString &profileText, QWidget *parent)
     : QMainWindow(parent), asked(request), device(emulated), agent(userAgent),
-      profileDescription(profileText), zoomPercent(request.zoomPercent)
+      profileDescription(profileText), zoomPercent(request.zoomPercent), browserPage(page)
 {
-    view = new QWebEngineView;
-    view->setPage(new QWebEnginePage(profile, view));
-    QWebEngineSettings *webSettings = view->page()->settings();
-    // Phones overlay their scroll bars; classic bars would eat into the viewport.
-    webSettings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-    webSettings->setAttribute(QWebEngineSettings::SpatialNavigationEnabled,
-                              device.input == InputMethod::Keys);
-    new PageInputFilter(view, device.input,
-                        [this](const QPoint &position) { ShowContextMenu(position, nullptr); });
-    view->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(view, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
-        ShowContextMenu(view->mapToGlobal(position), view->createStandardContextMenu());
-    });
-
+    browserPage->setParent(this);
+    view = new QWidget;
     scrollArea = new QScrollArea;
     scrollArea->setFrameShape(QFrame::NoFrame);
     scrollArea->setAlignment(Qt::AlignCenter);
     scrollArea->setWidget(view);
-    setCentralWidget(scrollArea);
+    messageBar = new MessageBar;
+    auto *central = new QWidget;
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(messageBar);
+    column->addWidget(scrollArea, 1);
+    setCentralWidget(central);
     BuildActions();
     BuildToolBar();
-    statusBar();
+    engineLabel = new QLabel;
+    statusBar()->addPermanentWidget(engineLabel);
+    ConnectPage();
     ApplyDisplay();
-
-    connect(view, &QWebEngineView::urlChanged, this, &EmulatorWindow::ShowAddress);
-    // The approximation's zoom may be forgotten when a navigation changes the renderer.
-    const auto keepZoom = [this] {
-        if (fallback)
-            view->page()->setZoomFactor(zoom);
-    };
-    connect(view, &QWebEngineView::urlChanged, this, keepZoom);
-    connect(view, &QWebEngineView::loadFinished, this, keepZoom);
 }
+
+EmulatorWindow::~EmulatorWindow() = default;
 
 void EmulatorWindow::showEvent(QShowEvent *event)
 {
@@ -117,54 +103,125 @@ void EmulatorWindow::showEvent(QShowEvent *event)
         QTimer::singleShot(0, this, &EmulatorWindow::FitWindow);
 }
 
-// The inspector shows, and the emulation owns, the page bound to ours: both go before it.
-EmulatorWindow::~EmulatorWindow()
+// The engine is closed first, so that it writes the profile; the window goes when it has.
+void EmulatorWindow::closeEvent(QCloseEvent *event)
 {
-    delete inspector;
-    delete emulator;
+    if (closed) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    if (closing)
+        return;
+    closing = true;
+    statusBar()->showMessage(QStringLiteral("Closing..."));
+    browserPage->Close();
 }
 
-QWebEnginePage *EmulatorWindow::page() const
+void EmulatorWindow::ConnectPage()
 {
-    return view->page();
+    connect(browserPage, &BrowserPage::started, this, &EmulatorWindow::OnStarted);
+    connect(browserPage, &BrowserPage::urlChanged, this, &EmulatorWindow::ShowAddress);
+    connect(browserPage, &BrowserPage::notice, this,
+            [this](const QString &text) { statusBar()->showMessage(text, StatusMessageMs); });
+    connect(browserPage, &BrowserPage::dialogOpened, this, &EmulatorWindow::ShowDialog);
+    connect(browserPage, &BrowserPage::dialogClosed, messageBar, &QWidget::hide);
+    connect(browserPage, &BrowserPage::rendererGone, this, [this](const QString &reason) {
+        messageBar->disconnect(this);
+        messageBar->Show(
+            QStringLiteral("The page stopped working (%1). The emulator is still running.")
+                .arg(reason.isEmpty() ? QStringLiteral("its renderer ended") : reason),
+            {QStringLiteral("Reload")});
+        connect(
+            messageBar, &MessageBar::answered, this, [this] { browserPage->Reload(); },
+            Qt::SingleShotConnection);
+    });
+    connect(browserPage, &BrowserPage::unresponsive, this, [this](bool stuck) {
+        if (!stuck) {
+            messageBar->hide();
+            return;
+        }
+        messageBar->disconnect(this);
+        messageBar->Show(QStringLiteral("The page is not responding."),
+                         {QStringLiteral("Wait"), QStringLiteral("Stop the page")});
+        connect(
+            messageBar, &MessageBar::answered, this,
+            [this](int button) {
+                if (button == 1)
+                    browserPage->EndPage();
+            },
+            Qt::SingleShotConnection);
+    });
+    connect(browserPage, &BrowserPage::shortcutPressed, this, [this](const QKeySequence &key) {
+        for (QAction *action : findChildren<QAction *>()) {
+            if (action->isEnabled() && action->shortcuts().contains(key)) {
+                action->trigger();
+                return;
+            }
+        }
+    });
+    connect(browserPage, &BrowserPage::finished, this, [this](const QString &problem) {
+        if (!problem.isEmpty())
+            Complain(problem);
+        closed = true;
+        close();
+    });
 }
 
 void EmulatorWindow::Start()
 {
-    emulator = new PageEmulation(page(), device, agent, zoom, this);
-    emulator->Start([this](bool active) { OnEmulationStarted(active); });
+    QList<QKeySequence> keys;
+    for (QAction *action : findChildren<QAction *>())
+        keys += action->shortcuts();
+    browserPage->ForwardShortcuts(keys);
+    browserPage->Start(device, agent, zoom);
 }
 
-void EmulatorWindow::OnEmulationStarted(bool active)
+void EmulatorWindow::OnStarted(bool active, const QString &problem)
 {
+    engineLabel->setText(
+        QStringLiteral("%1 %2").arg(browserPage->engineName(), browserPage->engineVersion()));
     if (!active) {
-        // Unbound, so that no half-working inspector can stop the page; later, as this is
-        // its own call.
-        emulator->deleteLater();
-        emulator = nullptr;
-        fallback = true;
-        statusBar()->addPermanentWidget(new QLabel(
-            QStringLiteral("Device emulation unavailable (the browser engine did not answer): "
-                           "sizes approximated")));
-        for (QAction *action : {screenshotAction, fullPageAction, inspectAction})
+        startProblem = problem;
+        Complain(problem);
+        auto *label = new QLabel(QStringLiteral("The page cannot be shown: %1").arg(problem));
+        label->setWordWrap(true);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignCenter);
+        view = label;
+        scrollArea->setWidget(view);
+        for (QAction *action : {screenshotAction, fullPageAction, inspectAction, rotateAction})
             action->setEnabled(false);
         ApplyDisplay();
+        Q_EMIT pageReady(false);
+        return;
     }
+    if (QWidget *shown = browserPage->TakeView()) {
+        view = shown;
+        scrollArea->setWidget(view);
+    }
+    ApplyDisplay();
     if (asked.address.isEmpty())
-        view->setHtml(StartPageHtml(asked, device, profileDescription));
+        browserPage->SetHtml(StartPageHtml(asked, device, profileDescription));
     else
-        OpenAddress(asked.address);
-    view->setFocus();
+        OpenAddress(asked.address, BrowserPage::NavigationCause::Program);
+    Q_EMIT pageReady(true);
 }
 
 void EmulatorWindow::BuildActions()
 {
-    view->pageAction(QWebEnginePage::Back)->setShortcut(QKeySequence::Back);
-    view->pageAction(QWebEnginePage::Forward)->setShortcut(QKeySequence::Forward);
-    view->pageAction(QWebEnginePage::Reload)->setShortcut(QKeySequence(Qt::Key_F5));
-    ShowAsIcon(view->pageAction(QWebEnginePage::Back), QStyle::SP_ArrowBack, style());
-    ShowAsIcon(view->pageAction(QWebEnginePage::Forward), QStyle::SP_ArrowForward, style());
-    ShowAsIcon(view->pageAction(QWebEnginePage::Reload), QStyle::SP_BrowserReload, style());
+    backAction = new QAction(QStringLiteral("Back"), this);
+    backAction->setShortcut(QKeySequence::Back);
+    connect(backAction, &QAction::triggered, this, [this] { browserPage->GoBack(); });
+    forwardAction = new QAction(QStringLiteral("Forward"), this);
+    forwardAction->setShortcut(QKeySequence::Forward);
+    connect(forwardAction, &QAction::triggered, this, [this] { browserPage->GoForward(); });
+    reloadAction = new QAction(QStringLiteral("Reload"), this);
+    reloadAction->setShortcut(QKeySequence(Qt::Key_F5));
+    connect(reloadAction, &QAction::triggered, this, [this] { browserPage->Reload(); });
+    ShowAsIcon(backAction, QStyle::SP_ArrowBack, style());
+    ShowAsIcon(forwardAction, QStyle::SP_ArrowForward, style());
+    ShowAsIcon(reloadAction, QStyle::SP_BrowserReload, style());
 
     zoomGroup = new QActionGroup(this);
     QList<int> percents = DisplayZoom::Steps();
@@ -204,7 +261,7 @@ void EmulatorWindow::BuildActions()
                                 QStringLiteral("Inspect"), this);
     inspectAction->setShortcuts(
         {QKeySequence(Qt::Key_F12), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I)});
-    connect(inspectAction, &QAction::triggered, this, &EmulatorWindow::OpenInspector);
+    connect(inspectAction, &QAction::triggered, this, [this] { browserPage->OpenInspector(); });
 
     auto *focusAddress = new QAction(this);
     focusAddress->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
@@ -212,7 +269,7 @@ void EmulatorWindow::BuildActions()
         addressEdit->setFocus();
         addressEdit->selectAll();
     });
-    // Shortcuts of actions that sit only in menus work while the page has the focus.
+    // Shortcuts of actions that sit only in menus work while the window has the focus.
     addActions({zoomInAction, zoomOutAction, zoomFitAction, fullPageAction, focusAddress});
 }
 
@@ -230,18 +287,14 @@ void EmulatorWindow::BuildToolBar()
     // Small icons keep the row as low as the address field: two rows cost the device height.
     const int iconSide = style()->pixelMetric(QStyle::PM_SmallIconSize);
     navigationRow->setIconSize(QSize(iconSide, iconSide));
-    navigationRow->addAction(view->pageAction(QWebEnginePage::Back));
-    navigationRow->addAction(view->pageAction(QWebEnginePage::Forward));
-    navigationRow->addAction(view->pageAction(QWebEnginePage::Reload));
+    navigationRow->addActions({backAction, forwardAction, reloadAction});
     addressEdit = new QLineEdit;
     addressEdit->setPlaceholderText(QStringLiteral("Address"));
     addressEdit->setClearButtonEnabled(true);
     addressEdit->setMinimumWidth(MinimumAddressWidth);
     navigationRow->addWidget(addressEdit);
-    connect(addressEdit, &QLineEdit::returnPressed, this, [this] {
-        OpenAddress(addressEdit->text());
-        view->setFocus();
-    });
+    connect(addressEdit, &QLineEdit::returnPressed, this,
+            [this] { OpenAddress(addressEdit->text(), BrowserPage::NavigationCause::User); });
 
     auto *zoomMenu = new QMenu(this);
     zoomMenu->addActions(zoomGroup->actions());
@@ -285,32 +338,23 @@ void EmulatorWindow::Rotate()
 // The view's size is in the host's device-independent pixels; so is the zoom.
 void EmulatorWindow::ApplyDisplay()
 {
-    if (fallback) {
-        // Without the protocol: one device pixel per screen pixel, the engine's zoom giving
-        // the page its ratio, as far as the screen allows.
-        const qreal hostRatio = devicePixelRatioF();
-        view->setFixedSize((QSizeF(device.pixels) / hostRatio).toSize());
-        zoom = device.ratio / hostRatio;
-        view->page()->setZoomFactor(zoom);
+    const QSize css = device.cssSize();
+    if (zoomPercent > 0) {
+        zoom = zoomPercent / 100.0;
     } else {
-        const QSize css = device.cssSize();
-        if (zoomPercent > 0) {
-            zoom = zoomPercent / 100.0;
-        } else {
-            const QScreen *desktop = screen();
-            const QSize available = desktop ? desktop->availableGeometry().size() : QSize();
-            zoom = 1.0;
-            if (!available.isEmpty()) {
-                zoom = DisplayZoom::Fit(css, available, ChromeHeight(false));
-                // Narrower than the toolbars, it has them in two rows, and less height.
-                if (NeedsTwoRows(qRound(css.width() * zoom)))
-                    zoom = DisplayZoom::Fit(css, available, ChromeHeight(true));
-            }
+        const QScreen *desktop = screen();
+        const QSize available = desktop ? desktop->availableGeometry().size() : QSize();
+        zoom = 1.0;
+        if (!available.isEmpty()) {
+            zoom = DisplayZoom::Fit(css, available, ChromeHeight(false));
+            // Narrower than the toolbars, it has them in two rows, and less height.
+            if (NeedsTwoRows(qRound(css.width() * zoom)))
+                zoom = DisplayZoom::Fit(css, available, ChromeHeight(true));
         }
-        view->setFixedSize(qRound(css.width() * zoom), qRound(css.height() * zoom));
-        if (emulator)
-            emulator->SetMetrics(device, zoom);
     }
+    view->setFixedSize(qRound(css.width() * zoom), qRound(css.height() * zoom));
+    if (browserPage->isActive())
+        browserPage->SetMetrics(device, zoom);
     UpdateZoomControls();
     FitWindow();
 }
@@ -326,6 +370,11 @@ int EmulatorWindow::FrameHeight() const
     return isVisible() ? frameGeometry().height() - geometry().height() : AssumedTitleBarHeight;
 }
 
+QRect EmulatorWindow::pageGeometry() const
+{
+    return QRect(view->mapToGlobal(QPoint(0, 0)), view->size());
+}
+
 int EmulatorWindow::ToolBarsHeight(bool twoRows) const
 {
     const int navigation = navigationRow->sizeHint().height();
@@ -333,9 +382,14 @@ int EmulatorWindow::ToolBarsHeight(bool twoRows) const
     return twoRows ? navigation + tools : qMax(navigation, tools);
 }
 
+bool EmulatorWindow::NeedsTwoRows(int deviceWidth, int navigationWidth, int toolsWidth)
+{
+    return deviceWidth < navigationWidth + toolsWidth;
+}
+
 bool EmulatorWindow::NeedsTwoRows(int deviceWidth) const
 {
-    return deviceWidth < RowWidth(navigationRow) + RowWidth(toolsRow);
+    return NeedsTwoRows(deviceWidth, RowWidth(navigationRow), RowWidth(toolsRow));
 }
 
 // The device stays centred when the toolbars are the wider.
@@ -349,15 +403,16 @@ void EmulatorWindow::FitWindow()
             removeToolBarBreak(toolsRow);
         // Fitted to the screen, the device's zoom depends on the rows; a second pass finds
         // the rows already as it wants them.
-        if (zoomPercent == 0 && !fallback) {
+        if (zoomPercent == 0) {
             ApplyDisplay();
             return;
         }
     }
     const int rowsWidth = twoRows ? qMax(RowWidth(navigationRow), RowWidth(toolsRow))
                                   : RowWidth(navigationRow) + RowWidth(toolsRow);
-    QSize size(qMax(view->width(), rowsWidth),
-               view->height() + ToolBarsHeight(twoRows) + statusBar()->sizeHint().height());
+    const int barHeight = messageBar->isVisible() ? messageBar->sizeHint().height() : 0;
+    QSize size(qMax(view->width(), rowsWidth), view->height() + ToolBarsHeight(twoRows) +
+                                                   statusBar()->sizeHint().height() + barHeight);
     if (const QScreen *desktop = screen()) {
         const QSize frame = frameGeometry().size() - geometry().size();
         size = size.boundedTo(desktop->availableGeometry().size() - frame);
@@ -371,35 +426,19 @@ void EmulatorWindow::FitWindow()
 
 void EmulatorWindow::UpdateZoomControls()
 {
-    zoomButton->setText(zoomPercent > 0 || fallback
-                            ? PercentText(zoom)
-                            : QStringLiteral("Fit %1").arg(PercentText(zoom)));
+    zoomButton->setText(zoomPercent > 0 ? PercentText(zoom)
+                                        : QStringLiteral("Fit %1").arg(PercentText(zoom)));
     for (QAction *action : zoomGroup->actions())
         action->setChecked(action->data().toInt() == zoomPercent);
-    zoomButton->setEnabled(!fallback);
-    for (QAction *action : zoomGroup->actions() + QList<QAction *>{zoomInAction, zoomOutAction})
-        action->setEnabled(!fallback);
-}
-
-void EmulatorWindow::OpenInspector()
-{
-    if (!emulator)
-        return;
-    if (!inspector)
-        inspector = new InspectorWindow(emulator->channel(), this);
-    inspector->setWindowTitle(QStringLiteral("Inspector - %1").arg(windowTitle()));
-    inspector->show();
-    inspector->raise();
-    inspector->activateWindow();
 }
 
 void EmulatorWindow::SaveScreenshot(bool fullPage)
 {
-    if (!emulator)
+    if (!browserPage->isActive())
         return;
     statusBar()->showMessage(QStringLiteral("Taking a screenshot..."));
     const QPointer<EmulatorWindow> self(this);
-    emulator->Capture(fullPage, [self](const QByteArray &png, const QString &problem) {
+    browserPage->Capture(fullPage, [self](const QByteArray &png, const QString &problem) {
         if (!self)
             return;
         QString message;
@@ -422,24 +461,27 @@ void EmulatorWindow::SaveScreenshot(bool fullPage)
     });
 }
 
-void EmulatorWindow::ShowContextMenu(const QPoint &globalPosition, QMenu *menu)
+void EmulatorWindow::ShowDialog(const QString &type, const QString &message,
+                                const QString &defaultText)
 {
-    if (menu) {
-        // The engine's own item would drive the hidden inspector page; ours shows it.
-        menu->removeAction(view->pageAction(QWebEnginePage::InspectElement));
-    } else {
-        menu = new QMenu(this);
-        menu->addActions({view->pageAction(QWebEnginePage::Back),
-                          view->pageAction(QWebEnginePage::Forward),
-                          view->pageAction(QWebEnginePage::Reload)});
-    }
-    menu->addSeparator();
-    menu->addActions({rotateAction, screenshotAction, fullPageAction, inspectAction});
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(globalPosition);
+    messageBar->disconnect(this);
+    const bool leaving = type == QLatin1String("beforeunload");
+    const QString text = leaving ? QStringLiteral("This page asks whether you want to leave it.")
+                                 : QStringLiteral("The page says: %1").arg(message);
+    if (type == QLatin1String("alert"))
+        messageBar->Show(text, {QStringLiteral("OK")});
+    else if (type == QLatin1String("prompt"))
+        messageBar->Show(text, {QStringLiteral("OK"), QStringLiteral("Cancel")}, &defaultText);
+    else
+        messageBar->Show(text, {leaving ? QStringLiteral("Leave") : QStringLiteral("OK"),
+                                leaving ? QStringLiteral("Stay") : QStringLiteral("Cancel")});
+    connect(
+        messageBar, &MessageBar::answered, this,
+        [this](int button) { browserPage->AnswerDialog(button == 0, messageBar->inputText()); },
+        Qt::SingleShotConnection);
 }
 
-void EmulatorWindow::OpenAddress(const QString &text)
+void EmulatorWindow::OpenAddress(const QString &text, BrowserPage::NavigationCause cause)
 {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
@@ -447,7 +489,7 @@ void EmulatorWindow::OpenAddress(const QString &text)
     const QFileInfo file(trimmed);
     const QUrl url =
         file.exists() ? QUrl::fromLocalFile(file.absoluteFilePath()) : QUrl::fromUserInput(trimmed);
-    view->setUrl(url);
+    browserPage->Load(url, cause);
 }
 
 void EmulatorWindow::ShowAddress(const QUrl &url)

@@ -1,43 +1,40 @@
 #pragma once
 
-#include "device.h"
-#include "emulatorrequest.h"
-#include "useragentdetails.h"
+#include "core/device.h"
+#include "core/emulatorrequest.h"
+#include "core/useragentdetails.h"
+#include "engine/browserpage.h"
 
 #include <QMainWindow>
-#include <QPointer>
 
-class InspectorWindow;
-class PageEmulation;
+class MessageBar;
 class QActionGroup;
+class QLabel;
 class QLineEdit;
-class QMenu;
 class QScrollArea;
 class QToolBar;
 class QToolButton;
-class QWebEnginePage;
-class QWebEngineProfile;
-class QWebEngineView;
 
 // The emulator's window: the page at the emulated device's size times the display zoom,
 // with the controls a web developer reaches for. It only asks and shows; the page's view
-// of the device comes from PageEmulation.
+// of the device comes from the engine behind BrowserPage.
 class EmulatorWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    // `profileText` describes the browsing data for the start page.
+    // `page` becomes the window's; `profileText` describes the browsing data for the start
+    // page.
     EmulatorWindow(const EmulatorRequest &request, const Device &device,
-                   const UserAgentDetails &userAgent, QWebEngineProfile *profile,
-                   const QString &profileText, QWidget *parent = nullptr);
+                   const UserAgentDetails &userAgent, BrowserPage *page, const QString &profileText,
+                   QWidget *parent = nullptr);
     ~EmulatorWindow() override;
 
-    QWebEnginePage *page() const;
-    PageEmulation *emulation() const { return emulator; }
+    BrowserPage *page() const { return browserPage; }
     // Host device-independent pixels per CSS pixel.
     qreal displayZoom() const { return zoom; }
-    // Sets up the emulation, then opens the address asked for, or the start page.
+    // Starts the engine with the emulation, then opens the address asked for, or the start
+    // page.
     void Start();
     // Before Start: the address to open when none was asked for.
     void SetStartAddress(const QString &address) { asked.address = address; }
@@ -49,14 +46,27 @@ public:
     // The height of the window's frame: as the window system has it once shown, else that of
     // a usual title bar.
     int FrameHeight() const;
+    // Where the page is on the screen.
+    QRect pageGeometry() const;
+    // The message shown when the engine could not start; empty otherwise.
+    QString failure() const { return startProblem; }
+
+    // Whether the toolbars need a row each above a device this wide.
+    static bool NeedsTwoRows(int deviceWidth, int navigationWidth, int toolsWidth);
+
+Q_SIGNALS:
+    // The engine answered Start(): the page is shown, or cannot be (`active` false).
+    void pageReady(bool active);
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void BuildActions();
     void BuildToolBar();
-    void OnEmulationStarted(bool active);
+    void ConnectPage();
+    void OnStarted(bool active, const QString &problem);
     void SetZoomPercent(int percent);
     void StepZoom(bool in);
     void Rotate();
@@ -65,29 +75,34 @@ private:
     int ToolBarsHeight(bool twoRows) const;
     bool NeedsTwoRows(int deviceWidth) const;
     void UpdateZoomControls();
-    void OpenInspector();
     void SaveScreenshot(bool fullPage);
-    void ShowContextMenu(const QPoint &globalPosition, QMenu *menu);
-    void OpenAddress(const QString &text);
+    void OpenAddress(const QString &text, BrowserPage::NavigationCause cause);
     void ShowAddress(const QUrl &url);
+    void ShowDialog(const QString &type, const QString &message, const QString &defaultText);
 
     EmulatorRequest asked;
     Device device;
     UserAgentDetails agent;
     QString profileDescription;
+    QString startProblem;
     int zoomPercent; // 0: fit
     qreal zoom = 1;
-    bool fallback = false;
+    bool closing = false;
+    bool closed = false;
 
-    QWebEngineView *view = nullptr;
-    PageEmulation *emulator = nullptr;
-    QPointer<InspectorWindow> inspector;
+    BrowserPage *browserPage;
+    QWidget *view = nullptr;
     QScrollArea *scrollArea = nullptr;
+    MessageBar *messageBar = nullptr;
     QToolBar *navigationRow = nullptr;
     QToolBar *toolsRow = nullptr;
     QLineEdit *addressEdit = nullptr;
     QToolButton *zoomButton = nullptr;
+    QLabel *engineLabel = nullptr;
     QActionGroup *zoomGroup = nullptr;
+    QAction *backAction = nullptr;
+    QAction *forwardAction = nullptr;
+    QAction *reloadAction = nullptr;
     QAction *zoomInAction = nullptr;
     QAction *zoomOutAction = nullptr;
     QAction *zoomFitAction = nullptr;

@@ -1,15 +1,13 @@
-#include "scriptedrun.h"
+#include "ui/scriptedrun.h"
 
-#include "emulatorwindow.h"
-#include "metricsdump.h"
-#include "pageemulation.h"
-#include "screenshotfile.h"
+#include "engine/browserpage.h"
+#include "engine/metricsdump.h"
+#include "ui/emulatorwindow.h"
+#include "ui/screenshotfile.h"
 
-#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QSaveFile>
-#include <QWebEnginePage>
 
 namespace {
 // How long a page that never loaded is given to answer before the file is written without.
@@ -20,7 +18,9 @@ ScriptedRun::ScriptedRun(EmulatorWindow *emulatorWindow, const EmulatorRequest &
     : QObject(emulatorWindow), window(emulatorWindow), metricsPath(request.dumpMetricsPath),
       screenshotPath(request.screenshotPath)
 {
-    connect(window->page(), &QWebEnginePage::loadFinished, this, &ScriptedRun::OnLoadFinished,
+    window->page()->SetAnswerDialogs(true);
+    connect(window, &EmulatorWindow::pageReady, this, &ScriptedRun::OnPageReady);
+    connect(window->page(), &BrowserPage::loadFinished, this, &ScriptedRun::OnLoadFinished,
             Qt::SingleShotConnection);
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, this, &ScriptedRun::OnDeadline);
@@ -32,6 +32,14 @@ ScriptedRun::ScriptedRun(EmulatorWindow *emulatorWindow, const EmulatorRequest &
         else
             WriteMetrics({});
     });
+}
+
+void ScriptedRun::OnPageReady(bool active)
+{
+    if (active)
+        return;
+    Fail(QStringLiteral("the page cannot be shown: %1").arg(window->failure()));
+    WriteMetrics({});
 }
 
 void ScriptedRun::OnLoadFinished(bool ok)
@@ -67,14 +75,19 @@ void ScriptedRun::Measure()
 
 void ScriptedRun::WriteMetrics(const QJsonObject &measured)
 {
-    if (metricsPath.isEmpty())
-        return; // already written
+    if (metricsPath.isEmpty()) {
+        if (!measuring)
+            Finish(); // nothing else will come
+        return;       // already written
+    }
+    const BrowserPage *page = window->page();
     QJsonObject metrics = measured;
     metrics.insert(QStringLiteral("title"), window->windowTitle());
     metrics.insert(QStringLiteral("displayZoom"), window->displayZoom());
-    metrics.insert(QStringLiteral("emulation"), window->emulation()
-                                                    ? QStringLiteral("protocol")
-                                                    : QStringLiteral("approximate"));
+    metrics.insert(QStringLiteral("emulation"),
+                   page->isActive() ? QStringLiteral("protocol") : QStringLiteral("none"));
+    metrics.insert(QStringLiteral("engine"), page->engineName());
+    metrics.insert(QStringLiteral("engineVersion"), page->engineVersion());
     metrics.insert(QStringLiteral("loaded"), loaded);
     QSaveFile file(metricsPath);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(metrics).toJson()) < 0 ||
@@ -93,13 +106,8 @@ void ScriptedRun::TakeScreenshot()
         Finish();
         return;
     }
-    if (!window->emulation()) {
-        Fail(QStringLiteral("no screenshot: device emulation is unavailable"));
-        Finish();
-        return;
-    }
     const QPointer<ScriptedRun> self(this);
-    window->emulation()->Capture(false, [self](const QByteArray &png, const QString &problem) {
+    window->page()->Capture(false, [self](const QByteArray &png, const QString &problem) {
         if (!self)
             return;
         const QString failure =
@@ -118,6 +126,7 @@ void ScriptedRun::Fail(const QString &message)
     Complain(message);
 }
 
+// The window closes the engine cleanly before the program ends.
 void ScriptedRun::Finish()
 {
     if (finished)
@@ -125,5 +134,6 @@ void ScriptedRun::Finish()
     finished = true;
     deadline.stop();
     grace.stop();
-    QCoreApplication::exit(failed || !loaded ? 1 : 0);
+    code = failed || !loaded ? 1 : 0;
+    window->close();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "emulatorrequest.h"
+#include "core/emulatorrequest.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -10,8 +10,8 @@ class EmulatorWindow;
 
 // For scripts: once the first page has loaded, writes the metrics file and the screenshot
 // that were asked for and ends the program, with 0 only when everything was written from a
-// loaded page. A page that never finishes loading ends it after a deadline, with whatever
-// could be written.
+// loaded page. The page's dialogs are answered as their OK button would. A page that never
+// finishes loading ends it after a deadline, with whatever could be written.
 class ScriptedRun : public QObject
 {
     Q_OBJECT
@@ -21,7 +21,11 @@ public:
 
     ScriptedRun(EmulatorWindow *window, const EmulatorRequest &request);
 
+    // The program's exit status once the window has closed.
+    int exitCode() const { return code; }
+
 private:
+    void OnPageReady(bool active);
     void OnLoadFinished(bool ok);
     void OnDeadline();
     void Measure();
@@ -39,4 +43,5 @@ private:
     bool measuring = false;
     bool failed = false;
     bool finished = false;
+    int code = 1;
 };

@@ -1,0 +1,30 @@
+// Runs in the page's own world, so it sees what the page's scripts see: everything a page
+// can learn about the device and the browser it runs in.
+(async function () {
+  const query = function (q) { return matchMedia(q).matches; };
+  const m = {
+    innerWidth: innerWidth, innerHeight: innerHeight, devicePixelRatio: devicePixelRatio,
+    screenWidth: screen.width, screenHeight: screen.height,
+    orientation: screen.orientation ? screen.orientation.type : '',
+    orientationQuery: query('(orientation: portrait)') ? 'portrait' :
+                      query('(orientation: landscape)') ? 'landscape' : '',
+    pointer: query('(pointer: coarse)') ? 'coarse' : query('(pointer: fine)') ? 'fine' :
+             query('(pointer: none)') ? 'none' : '',
+    hover: query('(hover: hover)') ? 'hover' : query('(hover: none)') ? 'none' : '',
+    maxTouchPoints: navigator.maxTouchPoints, touchEvents: 'ontouchstart' in window,
+    userAgent: navigator.userAgent, platform: navigator.platform, vendor: navigator.vendor,
+    visualViewportScale: window.visualViewport ? visualViewport.scale : 1,
+    clientWidth: document.documentElement ? document.documentElement.clientWidth : 0,
+    userAgentData: null
+  };
+  const data = navigator.userAgentData;
+  if (data) {
+    m.userAgentData = {brands: data.brands, mobile: data.mobile, platform: data.platform};
+    const keys = ['architecture', 'model', 'platformVersion', 'uaFullVersion', 'fullVersionList'];
+    try {
+      const values = await data.getHighEntropyValues(keys);
+      for (const k of keys) m.userAgentData[k] = values[k];
+    } catch (e) {}
+  }
+  return m;
+})()
