@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -100,6 +101,7 @@ private:
     QString version;
     QStringList scripts;
     QStringList bindings;
+    QSet<QString> handledPopups;
     QList<QKeySequence> shortcuts;
     QUrl currentUrl;
     QString currentTitle;
