@@ -2,6 +2,7 @@
 
 #include "device.h"
 #include "emulatorrequest.h"
+#include "windowtitle.h" // EmulatorWindowTitle and ProfileDescription, for main.cpp
 
 #include <QString>
 
@@ -19,9 +20,3 @@ void PrepareBrowserEngine(const Device &device);
 // memory otherwise.
 std::unique_ptr<QWebEngineProfile> CreateBrowserProfile(const EmulatorRequest &request,
                                                         const ProfileDirectory &directory);
-
-// The window title names the profile and says when its data is not kept.
-QString EmulatorWindowTitle(const EmulatorRequest &request, const ProfileDirectory &directory);
-
-// One line for the start page on where the browsing data goes.
-QString ProfileDescription(const EmulatorRequest &request, const ProfileDirectory &directory);
