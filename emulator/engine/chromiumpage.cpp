@@ -112,6 +112,10 @@ void ChromiumPage::Start(const Device &emulated, const UserAgentDetails &userAge
     device = emulated;
     agent = userAgent;
     displayZoom = zoom;
+    if (!options.unavailable.isEmpty()) {
+        Fail(options.unavailable);
+        return;
+    }
     if (!options.headless && !ForeignWindowView::Supported())
         options.headless = true;
     const QString dataDir =

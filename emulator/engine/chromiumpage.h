@@ -30,6 +30,7 @@ public:
         QString program;     // the browser to start
         QString userDataDir; // its profile; empty: a private one, removed at the end
         bool headless = false;
+        QString unavailable; // why there is no browser to start, if there is none
     };
 
     // How long the page may leave a question unanswered before it counts as stuck.

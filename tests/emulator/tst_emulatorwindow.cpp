@@ -95,7 +95,7 @@ class TestEmulatorWindow : public QObject
         request.ppi = ppi;
         request.input = InputMethod::Touch;
         request.address = address;
-        page = new ChromiumPage({Browser, {}, false});
+        page = new ChromiumPage({Browser, {}, false, {}});
         window = std::make_unique<EmulatorWindow>(request, Device::FromRequest(request),
                                                   UserAgentDetails(), page, QString());
         window->show();
@@ -132,7 +132,7 @@ private Q_SLOTS:
         request.ppi = ppi;
         request.zoomPercent = 100;
         EmulatorWindow shown(request, Device::FromRequest(request), {},
-                             new ChromiumPage({Browser, {}, false}), QString());
+                             new ChromiumPage({Browser, {}, false, {}}), QString());
         shown.show();
         QVERIFY(QTest::qWaitForWindowExposed(&shown));
         QTEST(shown.toolBarBreak(shown.toolsBar()), "twoRows");
