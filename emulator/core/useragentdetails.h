@@ -2,11 +2,13 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 struct UserAgentBrand
 {
     QString brand;
-    QString version; // the major version
+    QString version;     // the major version
+    QString fullVersion; // all its parts, as in fullVersionList
 };
 
 // What a page can learn about the browser besides the user-agent string itself, derived
@@ -30,3 +32,6 @@ struct UserAgentDetails
 
 // An empty string yields empty details (the engine's own user agent stays).
 UserAgentDetails DeriveUserAgentDetails(const QString &userAgent);
+
+// The brands named besides "Chromium": those of the agents the catalogue ships.
+QStringList KnownBrowserBrands();

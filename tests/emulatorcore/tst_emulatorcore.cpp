@@ -1,8 +1,8 @@
 #include "displayzoom.h"
 #include "emulationcommands.h"
+#include "profiledirectory.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QProcess>
 #include <QtTest>
 
@@ -173,9 +173,14 @@ private Q_SLOTS:
             "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
             "Chrome/131.0.0.0 Safari/537.36",
             "Linux x86_64; Google Inc.; " + chrome131 + "; 131.0.0.0|Linux||x86||0");
+        // Chromium-based agents the catalogue does not ship are plain Chromium.
         row("Edge, Windows", windows + " Edg/131.0.2903.86",
-            "Win32; Google Inc.; Microsoft Edge 131|Chromium 131|Not_A Brand 24; "
-            "131.0.2903.86|Windows|10.0.0|x86||0");
+            "Win32; Google Inc.; Chromium 131|Not_A Brand 24; 131.0.0.0|Windows|10.0.0|x86||0");
+        row("Android WebView",
+            "Mozilla/5.0 (Linux; Android 10; K; wv) AppleWebKit/537.36 (KHTML, like Gecko) "
+            "Version/4.0 Chrome/131.0.0.0 Mobile Safari/537.36",
+            "Linux armv81; Google Inc.; Chromium 131|Not_A Brand 24; "
+            "131.0.0.0|Android|10.0.0||K|1");
         // Every browser on iOS is WebKit underneath, whatever it calls itself.
         row("Chrome, iPhone",
             "Mozilla/5.0 (iPhone; CPU iPhone OS 18_1 like Mac OS X) AppleWebKit/605.1.15 "
@@ -196,8 +201,16 @@ private Q_SLOTS:
         const UserAgentDetails details = DeriveUserAgentDetails(userAgent);
         QCOMPARE(details.userAgent, userAgent);
         QStringList brands;
-        for (const UserAgentBrand &brand : details.brands)
+        for (const UserAgentBrand &brand : details.brands) {
             brands.append(brand.brand + QLatin1Char(' ') + brand.version);
+            // The full versions tell the same story as the majors and the full version.
+            QVERIFY(brand.fullVersion.startsWith(brand.version + '.') ||
+                    brand.fullVersion == brand.version);
+            if (brand.brand == "Chromium" && userAgent.contains("Chrome/"))
+                QVERIFY(userAgent.contains("Chrome/" + brand.fullVersion + ' '));
+        }
+        if (details.hasUserAgentData)
+            QCOMPARE(details.brands.first().fullVersion, details.fullVersion);
         QCOMPARE(details.hasUserAgentData, !brands.isEmpty());
         QStringList seen{details.platform, details.vendor, brands.join(u'|')};
         if (details.hasUserAgentData)
@@ -210,69 +223,173 @@ private Q_SLOTS:
         QTEST(seen.join(QStringLiteral("; ")), "details");
     }
 
-    // The commands exactly as the engine receives them: a misspelt name is silently ignored
-    // there, so the names are checked here.
     void commands_data()
     {
         QTest::addColumn<QString>("commandLine");
         QTest::addColumn<qreal>("scale");
-        QTest::addColumn<QString>("commands");
+        QTest::addColumn<QStringList>("commands");
 
         QTest::newRow("touch, Chromium user agent")
             << "-windowsize 1080x2400 -ppi 420 -input touch -user-agent \"" + ChromeOnAndroid + "\""
             << 0.5
-            << "[[\"Emulation.setDeviceMetricsOverride\",{\"deviceScaleFactor\":2.625,"
-               "\"dontSetVisibleSize\":true,\"height\":915,\"mobile\":true,\"scale\":0.5,"
-               "\"screenHeight\":915,\"screenOrientation\":{\"angle\":0,\"type\":"
-               "\"portraitPrimary\"},\"screenWidth\":412,\"width\":412}],"
-               "[\"Emulation.setTouchEmulationEnabled\",{\"enabled\":true,\"maxTouchPoints\":5}],"
-               "[\"Emulation.setEmitTouchEventsForMouse\",{\"configuration\":\"mobile\","
-               "\"enabled\":true}],"
-               "[\"Emulation.setUserAgentOverride\",{\"platform\":\"Linux armv81\","
-               "\"userAgent\":\"" +
-                   ChromeOnAndroid +
-                   "\",\"userAgentMetadata\":{\"architecture\":\"\",\"brands\":[{\"brand\":"
-                   "\"Google Chrome\",\"version\":\"131\"},{\"brand\":\"Chromium\",\"version\":"
-                   "\"131\"},{\"brand\":\"Not_A Brand\",\"version\":\"24\"}],\"fullVersion\":"
-                   "\"131.0.0.0\",\"mobile\":true,\"model\":\"K\",\"platform\":\"Android\","
-                   "\"platformVersion\":\"10.0.0\"}}]]";
+            << QStringList{"Emulation.setDeviceMetricsOverride 412x915 2.625 0.5 portraitPrimary 0",
+                           "Emulation.setTouchEmulationEnabled true 5",
+                           "Emulation.setEmitTouchEventsForMouse true mobile",
+                           "Emulation.setUserAgentOverride Linux armv81 metadata"};
         // Touch is switched off explicitly; a browser without userAgentData gets no metadata.
         QTest::newRow("keys, landscape, Safari")
             << "-windowsize 240x320 -input keys -orientation landscape -user-agent \"" +
                    SafariOnIphone + "\""
             << 1.0
-            << "[[\"Emulation.setDeviceMetricsOverride\",{\"deviceScaleFactor\":1,"
-               "\"dontSetVisibleSize\":true,\"height\":240,\"mobile\":true,\"scale\":1,"
-               "\"screenHeight\":240,\"screenOrientation\":{\"angle\":90,\"type\":"
-               "\"landscapePrimary\"},\"screenWidth\":320,\"width\":320}],"
-               "[\"Emulation.setTouchEmulationEnabled\",{\"enabled\":false}],"
-               "[\"Emulation.setEmitTouchEventsForMouse\",{\"enabled\":false}],"
-               "[\"Emulation.setUserAgentOverride\",{\"platform\":\"iPhone\",\"userAgent\":\"" +
-                   SafariOnIphone + "\"}]]";
+            << QStringList{"Emulation.setDeviceMetricsOverride 320x240 1 1 landscapePrimary 90",
+                           "Emulation.setTouchEmulationEnabled false",
+                           "Emulation.setEmitTouchEventsForMouse false",
+                           "Emulation.setUserAgentOverride iPhone"};
         // The engine's own user agent stays.
         QTest::newRow("mouse, no user agent")
             << "-windowsize 480x800 -input mouse" << 2.0
-            << "[[\"Emulation.setDeviceMetricsOverride\",{\"deviceScaleFactor\":1,"
-               "\"dontSetVisibleSize\":true,\"height\":800,\"mobile\":true,\"scale\":2,"
-               "\"screenHeight\":800,\"screenOrientation\":{\"angle\":0,\"type\":"
-               "\"portraitPrimary\"},\"screenWidth\":480,\"width\":480}],"
-               "[\"Emulation.setTouchEmulationEnabled\",{\"enabled\":false}],"
-               "[\"Emulation.setEmitTouchEventsForMouse\",{\"enabled\":false}]]";
+            << QStringList{"Emulation.setDeviceMetricsOverride 480x800 1 2 portraitPrimary 0",
+                           "Emulation.setTouchEmulationEnabled false",
+                           "Emulation.setEmitTouchEventsForMouse false"};
     }
 
+    // What the engine is sent. A misspelt method or field is silently ignored there, so the
+    // names are checked here, with the values a page sees.
     void commands()
     {
         QFETCH(QString, commandLine);
         QFETCH(qreal, scale);
         const EmulatorRequest request = ParseEmulatorArguments(QProcess::splitCommand(commandLine));
         QVERIFY2(request.problems.isEmpty(), qPrintable(request.problems.join(u'\n')));
-        QJsonArray sent;
-        for (const EmulationCommand &command : EmulationCommands(
-                 Device::FromRequest(request), DeriveUserAgentDetails(request.userAgent), scale))
-            sent.append(QJsonArray{command.method, command.params});
-        QTEST(QString::fromUtf8(QJsonDocument(sent).toJson(QJsonDocument::Compact)), "commands");
-        QCOMPARE(DeviceMetricsCommand(Device::FromRequest(request), scale).params,
-                 sent.first().toArray().at(1).toObject());
+        const Device device = Device::FromRequest(request);
+        const UserAgentDetails details = DeriveUserAgentDetails(request.userAgent);
+        QStringList seen;
+        for (const EmulationCommand &command : EmulationCommands(device, details, scale)) {
+            const QJsonObject &p = command.params;
+            const auto text = [&p](const char *key) { return p[key].toVariant().toString(); };
+            QString line = command.method;
+            QStringList keys{"enabled"};
+            if (command.method == "Emulation.setDeviceMetricsOverride") {
+                line += QStringLiteral(" %1x%2 %3 %4 %5 %6")
+                            .arg(text("width"), text("height"), text("deviceScaleFactor"),
+                                 text("scale"), p["screenOrientation"]["type"].toString())
+                            .arg(p["screenOrientation"]["angle"].toInt());
+                keys = QStringList{
+                    "deviceScaleFactor", "dontSetVisibleSize", "height",      "mobile", "scale",
+                    "screenHeight",      "screenOrientation",  "screenWidth", "width"};
+                // Always a phone's layout, never clipped, the screen as big as the view.
+                QVERIFY(p["mobile"].toBool() && p["dontSetVisibleSize"].toBool());
+                QCOMPARE(text("screenWidth") + text("screenHeight"),
+                         text("width") + text("height"));
+                QCOMPARE(p, DeviceMetricsCommand(device, scale).params);
+            } else if (command.method == "Emulation.setUserAgentOverride") {
+                line += ' ' + text("platform");
+                keys = QStringList{"platform", "userAgent"};
+                QCOMPARE(text("userAgent"), request.userAgent);
+                if (p.contains("userAgentMetadata")) {
+                    line += " metadata";
+                    keys << "userAgentMetadata";
+                    CheckMetadata(p["userAgentMetadata"].toObject(), details);
+                }
+            } else {
+                line += ' ' + text("enabled");
+                for (const char *extra : {"maxTouchPoints", "configuration"}) {
+                    if (p.contains(extra)) {
+                        line += ' ' + text(extra);
+                        keys << extra;
+                    }
+                }
+                keys.sort();
+            }
+            QCOMPARE(p.keys(), keys);
+            seen << line;
+        }
+        QTEST(seen, "commands");
+    }
+
+    void profileDirectoryName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("encoded");
+
+        const QString longName(130, u'a');
+        QTest::newRow("kept as is") << "phone-1_b"
+                                    << "phone-1_b";
+        // Names differing in case alone stay apart where the file system ignores case.
+        QTest::newRow("upper case") << "Phone"
+                                    << "%50hone";
+        QTest::newRow("cannot climb") << "../x"
+                                      << "%2E%2E%2Fx";
+        QTest::newRow("blank, backslash, colon") << "a b\\c:"
+                                                 << "a%20b%5Cc%3A";
+        QTest::newRow("UTF-8 bytes") << QString::fromUtf8("é") << "%C3%A9";
+        QTest::newRow("reserved on Windows") << "con"
+                                             << "%63on";
+        QTest::newRow("reserved port") << "lpt1"
+                                       << "%6Cpt1";
+        QTest::newRow("not reserved") << "com"
+                                      << "com";
+        QTest::newRow("long, cut with a digest") << longName << QString(103, u'a') + '~';
+        // The cut never splits an escape.
+        QTest::newRow("long, escape at the cut")
+            << QString(102, u'a') + "ZZZZZZZ" << QString(102, u'a') + '~';
+    }
+
+    // Distinct names give distinct directory names of safe characters and bounded length.
+    void profileDirectoryName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, encoded);
+        const QString seen = ProfileDirectory::EncodedName(name);
+        if (encoded.endsWith('~')) {
+            QVERIFY2(seen.startsWith(encoded) && seen.size() == encoded.size() + 16,
+                     qPrintable(seen));
+            QVERIFY(ProfileDirectory::EncodedName(name + 'b') != seen);
+        } else {
+            QCOMPARE(seen, encoded);
+        }
+        QVERIFY(seen.size() <= 120);
+    }
+
+    // Everything the emulator creates for a profile, up from the data location, is the user's
+    // alone: the names tell which profiles the user keeps.
+    void profileDirectoryPrivate()
+    {
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+        ProfileDirectory directory(QStringLiteral("Phone"));
+        QVERIFY2(directory.isClaimed(), qPrintable(directory.problem()));
+        QVERIFY(directory.path().startsWith(data.path()));
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        for (QString path = directory.path(); path != data.path(); path = QFileInfo(path).path())
+            QVERIFY2(!(QFile::permissions(path) & others), qPrintable(path));
+        // A second emulator with the same name is turned away.
+        ProfileDirectory second(QStringLiteral("Phone"));
+        QVERIFY(!second.isClaimed() && second.isInUse());
+    }
+
+private:
+    static void CheckMetadata(const QJsonObject &metadata, const UserAgentDetails &details)
+    {
+        QCOMPARE(metadata.keys(),
+                 QStringList({"architecture", "brands", "fullVersion", "fullVersionList", "mobile",
+                              "model", "platform", "platformVersion"}));
+        QCOMPARE(metadata["fullVersion"].toString(), details.fullVersion);
+        QCOMPARE(metadata["platform"].toString(), details.clientHintsPlatform);
+        QCOMPARE(metadata["model"].toString(), details.model);
+        QCOMPARE(metadata["mobile"].toBool(), details.mobile);
+        // Both lists name the same brands, the full versions those of the details.
+        const QJsonArray brands = metadata["brands"].toArray();
+        const QJsonArray full = metadata["fullVersionList"].toArray();
+        QCOMPARE(brands.size(), details.brands.size());
+        QCOMPARE(full.size(), details.brands.size());
+        for (qsizetype i = 0; i < brands.size(); ++i) {
+            QCOMPARE(brands[i]["brand"].toString(), details.brands[i].brand);
+            QCOMPARE(full[i]["brand"].toString(), details.brands[i].brand);
+            QCOMPARE(brands[i]["version"].toString(), details.brands[i].version);
+            QCOMPARE(full[i]["version"].toString(), details.brands[i].fullVersion);
+        }
     }
 };
 
