@@ -229,28 +229,29 @@ private Q_SLOTS:
         QTest::addColumn<qreal>("scale");
         QTest::addColumn<QStringList>("commands");
 
+        const QString metrics = "Emulation.setDeviceMetricsOverride ";
+        const QString touch = "Emulation.setTouchEmulationEnabled ";
+        const QString mouse = "Emulation.setEmitTouchEventsForMouse ";
+        const QString userAgent = "Emulation.setUserAgentOverride ";
         QTest::newRow("touch, Chromium user agent")
             << "-windowsize 1080x2400 -ppi 420 -input touch -user-agent \"" + ChromeOnAndroid + "\""
             << 0.5
-            << QStringList{"Emulation.setDeviceMetricsOverride 412x915 2.625 0.5 portraitPrimary 0",
-                           "Emulation.setTouchEmulationEnabled true 5",
-                           "Emulation.setEmitTouchEventsForMouse true mobile",
-                           "Emulation.setUserAgentOverride Linux armv81 metadata"};
+            << QStringList{metrics + "412x915 2.625 0.5 portraitPrimary 0", touch + "true 5",
+                           mouse + "true mobile",
+                           userAgent + "Linux armv81 Google Chrome 131 131.0.0.0|Chromium 131 "
+                                       "131.0.0.0|Not_A Brand 24 24.0.0.0"};
         // Touch is switched off explicitly; a browser without userAgentData gets no metadata.
         QTest::newRow("keys, landscape, Safari")
             << "-windowsize 240x320 -input keys -orientation landscape -user-agent \"" +
                    SafariOnIphone + "\""
             << 1.0
-            << QStringList{"Emulation.setDeviceMetricsOverride 320x240 1 1 landscapePrimary 90",
-                           "Emulation.setTouchEmulationEnabled false",
-                           "Emulation.setEmitTouchEventsForMouse false",
-                           "Emulation.setUserAgentOverride iPhone"};
+            << QStringList{metrics + "320x240 1 1 landscapePrimary 90", touch + "false",
+                           mouse + "false", userAgent + "iPhone"};
         // The engine's own user agent stays.
         QTest::newRow("mouse, no user agent")
             << "-windowsize 480x800 -input mouse" << 2.0
-            << QStringList{"Emulation.setDeviceMetricsOverride 480x800 1 2 portraitPrimary 0",
-                           "Emulation.setTouchEmulationEnabled false",
-                           "Emulation.setEmitTouchEventsForMouse false"};
+            << QStringList{metrics + "480x800 1 2 portraitPrimary 0", touch + "false",
+                           mouse + "false"};
     }
 
     // What the engine is sent. A misspelt method or field is silently ignored there, so the
@@ -263,48 +264,58 @@ private Q_SLOTS:
         QVERIFY2(request.problems.isEmpty(), qPrintable(request.problems.join(u'\n')));
         const Device device = Device::FromRequest(request);
         const UserAgentDetails details = DeriveUserAgentDetails(request.userAgent);
+        const QList<EmulationCommand> commands = EmulationCommands(device, details, scale);
         QStringList seen;
-        for (const EmulationCommand &command : EmulationCommands(device, details, scale)) {
+        for (const EmulationCommand &command : commands) {
             const QJsonObject &p = command.params;
-            const auto text = [&p](const char *key) { return p[key].toVariant().toString(); };
-            QString line = command.method;
-            QStringList keys{"enabled"};
-            if (command.method == "Emulation.setDeviceMetricsOverride") {
-                line += QStringLiteral(" %1x%2 %3 %4 %5 %6")
-                            .arg(text("width"), text("height"), text("deviceScaleFactor"),
-                                 text("scale"), p["screenOrientation"]["type"].toString())
-                            .arg(p["screenOrientation"]["angle"].toInt());
-                keys = QStringList{
-                    "deviceScaleFactor", "dontSetVisibleSize", "height",      "mobile", "scale",
-                    "screenHeight",      "screenOrientation",  "screenWidth", "width"};
+            const auto text = [](const QJsonValue &value) { return value.toVariant().toString(); };
+            QStringList line{command.method};
+            for (const char *key : {"width", "deviceScaleFactor", "scale", "platform", "enabled",
+                                    "maxTouchPoints", "configuration"})
+                if (p.contains(key))
+                    line << text(p[key]);
+            if (p.contains("width")) {
+                line[1] += 'x' + text(p["height"]);
+                line << p["screenOrientation"]["type"].toString()
+                     << text(p["screenOrientation"]["angle"]);
                 // Always a phone's layout, never clipped, the screen as big as the view.
                 QVERIFY(p["mobile"].toBool() && p["dontSetVisibleSize"].toBool());
-                QCOMPARE(text("screenWidth") + text("screenHeight"),
-                         text("width") + text("height"));
-                QCOMPARE(p, DeviceMetricsCommand(device, scale).params);
-            } else if (command.method == "Emulation.setUserAgentOverride") {
-                line += ' ' + text("platform");
-                keys = QStringList{"platform", "userAgent"};
-                QCOMPARE(text("userAgent"), request.userAgent);
-                if (p.contains("userAgentMetadata")) {
-                    line += " metadata";
-                    keys << "userAgentMetadata";
-                    CheckMetadata(p["userAgentMetadata"].toObject(), details);
-                }
-            } else {
-                line += ' ' + text("enabled");
-                for (const char *extra : {"maxTouchPoints", "configuration"}) {
-                    if (p.contains(extra)) {
-                        line += ' ' + text(extra);
-                        keys << extra;
-                    }
-                }
-                keys.sort();
+                QCOMPARE(text(p["screenWidth"]) + text(p["screenHeight"]),
+                         text(p["width"]) + text(p["height"]));
             }
-            QCOMPARE(p.keys(), keys);
-            seen << line;
+            if (command.method.endsWith("UserAgentOverride"))
+                QCOMPARE(p["userAgent"].toString(), request.userAgent);
+            const QJsonObject metadata = p["userAgentMetadata"].toObject();
+            if (!metadata.isEmpty()) {
+                // The full versions beside the majors; without them a page would read the
+                // engine's own through getHighEntropyValues().
+                QStringList brands;
+                for (qsizetype i = 0; i < metadata["brands"].toArray().size(); ++i) {
+                    const QJsonValue brand = metadata["brands"][i];
+                    const QJsonValue full = metadata["fullVersionList"][i];
+                    QCOMPARE(full["brand"], brand["brand"]);
+                    brands << brand["brand"].toString() + ' ' + brand["version"].toString() + ' ' +
+                                  full["version"].toString();
+                }
+                line << brands.join('|');
+                QCOMPARE(metadata["fullVersionList"].toArray().size(), brands.size());
+                QCOMPARE(QStringList({metadata["fullVersion"].toString(),
+                                      metadata["platform"].toString(),
+                                      metadata["platformVersion"].toString(),
+                                      metadata["architecture"].toString(),
+                                      metadata["model"].toString(), text(metadata["mobile"])}),
+                         QStringList({details.fullVersion, details.clientHintsPlatform,
+                                      details.platformVersion, details.architecture, details.model,
+                                      text(details.mobile)}));
+                QCOMPARE(metadata.keys(),
+                         QStringList({"architecture", "brands", "fullVersion", "fullVersionList",
+                                      "mobile", "model", "platform", "platformVersion"}));
+            }
+            seen << line.join(' ');
         }
         QTEST(seen, "commands");
+        QCOMPARE(commands.first().params.size(), 9);
+        QCOMPARE(commands.first().params, DeviceMetricsCommand(device, scale).params);
     }
 
     void profileDirectoryName_data()
@@ -367,29 +378,6 @@ private Q_SLOTS:
         // A second emulator with the same name is turned away.
         ProfileDirectory second(QStringLiteral("Phone"));
         QVERIFY(!second.isClaimed() && second.isInUse());
-    }
-
-private:
-    static void CheckMetadata(const QJsonObject &metadata, const UserAgentDetails &details)
-    {
-        QCOMPARE(metadata.keys(),
-                 QStringList({"architecture", "brands", "fullVersion", "fullVersionList", "mobile",
-                              "model", "platform", "platformVersion"}));
-        QCOMPARE(metadata["fullVersion"].toString(), details.fullVersion);
-        QCOMPARE(metadata["platform"].toString(), details.clientHintsPlatform);
-        QCOMPARE(metadata["model"].toString(), details.model);
-        QCOMPARE(metadata["mobile"].toBool(), details.mobile);
-        // Both lists name the same brands, the full versions those of the details.
-        const QJsonArray brands = metadata["brands"].toArray();
-        const QJsonArray full = metadata["fullVersionList"].toArray();
-        QCOMPARE(brands.size(), details.brands.size());
-        QCOMPARE(full.size(), details.brands.size());
-        for (qsizetype i = 0; i < brands.size(); ++i) {
-            QCOMPARE(brands[i]["brand"].toString(), details.brands[i].brand);
-            QCOMPARE(full[i]["brand"].toString(), details.brands[i].brand);
-            QCOMPARE(brands[i]["version"].toString(), details.brands[i].version);
-            QCOMPARE(full[i]["version"].toString(), details.brands[i].fullVersion);
-        }
     }
 };
 
