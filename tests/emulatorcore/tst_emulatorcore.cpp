@@ -20,12 +20,23 @@ QString SizeText(QSize size)
     return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
 }
 
-const QString ChromeOnAndroid =
-    QStringLiteral("Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
-                   "Chrome/131.0.0.0 Mobile Safari/537.36");
-const QString SafariOnIphone = QStringLiteral(
-    "Mozilla/5.0 (iPhone; CPU iPhone OS 18_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
-    "Gecko) Version/18.1 Mobile/15E148 Safari/604.1");
+// A user agent of the shipped catalogue, by its entry's name.
+QString Shipped(const char *entry)
+{
+    QFile file(QStringLiteral(VELMORA_CATALOGUE));
+    const QString start = '"' + QString(entry) + "\"\t\"";
+    const QStringList lines =
+        QString::fromUtf8(file.open(QIODevice::ReadOnly) ? file.readAll() : "").split('\n');
+    for (const QString &line : lines) {
+        if (line.startsWith(start))
+            return ParseEmulatorArguments(QProcess::splitCommand(line.mid(start.size()).chopped(1)))
+                .userAgent;
+    }
+    return QString();
+}
+
+const QString ChromeOnAndroid = Shipped("Chrome for Android, phone");
+const QString SafariOnIphone = Shipped("Safari on iPhone");
 
 } // namespace
 
@@ -136,37 +147,24 @@ private Q_SLOTS:
         const QString samsung =
             "Linux armv81; Google Inc.; Samsung Internet 26|Chromium 122|Not(A:Brand 24; 26.0|";
         const QString apple = "; Apple Computer, Inc.";
-        const QString windows = "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 "
-                                "(KHTML, like Gecko) Chrome/131.0.0.0 Safari/537.36";
 
         const auto row = [](const char *name, const QString &userAgent, const QString &details) {
             QTest::newRow(name) << userAgent << details;
         };
         // The user agents of the shipped catalogue.
-        row("Chrome, Android phone", ChromeOnAndroid, chrome + "Android|10.0.0||K|1");
-        row("Chrome, Android tablet",
-            "Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
-            "Chrome/131.0.0.0 Safari/537.36",
-            chrome + "Android|10.0.0||K|0");
-        row("Safari, iPhone", SafariOnIphone, "iPhone" + apple);
-        row("Safari, iPad",
-            "Mozilla/5.0 (iPad; CPU OS 18_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
-            "Gecko) Version/18.1 Mobile/15E148 Safari/604.1",
-            "iPad" + apple);
-        row("Samsung, phone",
-            "Mozilla/5.0 (Linux; Android 14; SAMSUNG SM-S928B) AppleWebKit/537.36 (KHTML, like "
-            "Gecko) SamsungBrowser/26.0 Chrome/122.0.0.0 Mobile Safari/537.36",
-            samsung + "Android|14.0.0||SM-S928B|1");
-        row("Samsung, tablet",
-            "Mozilla/5.0 (Linux; Android 14; SAMSUNG SM-X710) AppleWebKit/537.36 (KHTML, like "
-            "Gecko) SamsungBrowser/26.0 Chrome/122.0.0.0 Safari/537.36",
-            samsung + "Android|14.0.0||SM-X710|0");
-        row("Firefox, Android phone",
-            "Mozilla/5.0 (Android 14; Mobile; rv:133.0) Gecko/133.0 Firefox/133.0", "Linux armv81");
-        row("Firefox, Android tablet",
-            "Mozilla/5.0 (Android 14; Tablet; rv:133.0) Gecko/133.0 Firefox/133.0", "Linux armv81");
-        row("Chrome, Windows", windows,
-            "Win32; Google Inc.; " + chrome131 + "; 131.0.0.0|Windows|10.0.0|x86||0");
+        const auto shipped = [&row](const char *entry, const QString &details) {
+            row(entry, Shipped(entry), details);
+        };
+        shipped("Chrome for Android, phone", chrome + "Android|10.0.0||K|1");
+        shipped("Chrome for Android, tablet", chrome + "Android|10.0.0||K|0");
+        shipped("Safari on iPhone", "iPhone" + apple);
+        shipped("Safari on iPad", "iPad" + apple);
+        shipped("Samsung Internet, phone", samsung + "Android|14.0.0||SM-S928B|1");
+        shipped("Samsung Internet, tablet", samsung + "Android|14.0.0||SM-X710|0");
+        shipped("Firefox for Android, phone", "Linux armv81");
+        shipped("Firefox for Android, tablet", "Linux armv81");
+        shipped("Desktop Chrome on Windows",
+                "Win32; Google Inc.; " + chrome131 + "; 131.0.0.0|Windows|10.0.0|x86||0");
 
         // Others a user may type.
         row("Chrome, Linux",
@@ -174,7 +172,7 @@ private Q_SLOTS:
             "Chrome/131.0.0.0 Safari/537.36",
             "Linux x86_64; Google Inc.; " + chrome131 + "; 131.0.0.0|Linux||x86||0");
         // Chromium-based agents the catalogue does not ship are plain Chromium.
-        row("Edge, Windows", windows + " Edg/131.0.2903.86",
+        row("Edge, Windows", Shipped("Desktop Chrome on Windows") + " Edg/131.0.2903.86",
             "Win32; Google Inc.; Chromium 131|Not_A Brand 24; 131.0.0.0|Windows|10.0.0|x86||0");
         row("Android WebView",
             "Mozilla/5.0 (Linux; Android 10; K; wv) AppleWebKit/537.36 (KHTML, like Gecko) "
