@@ -54,6 +54,9 @@ Place Place::ForName(const QString &name, const QString &fallbackDirectory)
             return place;
         if (!firstUsable.IsValid())
             firstUsable = place;
+        // The numbered names are no shorter than the one that did not fit.
+        if (candidate > Runtime)
+            candidate = qMax(candidate, Fallback - 1);
     }
     // Its server cannot listen, and says so to the clients.
     return firstUsable;
