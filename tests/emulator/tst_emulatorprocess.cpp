@@ -121,7 +121,7 @@ private Q_SLOTS:
         const QStringList phone = {"-windowsize", "1080x2400", "-ppi",        "420",
                                    "-input",      "touch",     "-user-agent", ChromeAndroid};
         const QString chromeOnAndroid =
-            "'platform':'Linux armv81','vendor':'Google Inc.','userAgent':'" + ChromeAndroid +
+            "'platform':'Linux armv8l','vendor':'Google Inc.','userAgent':'" + ChromeAndroid +
             "','touchEvents':true,'maxTouchPoints':5,'pointer':'coarse','hover':'none'";
         const QString modern = "'features':{'has':true,'containerQueries':true,'nesting':true,"
                                "'popover':true,'dynamicViewportUnits':true,'oklch':true,"
@@ -158,7 +158,7 @@ private Q_SLOTS:
             << QStringList{"-windowsize", "1080x2400", "-ppi",        "420",
                            "-input",      "touch",     "-user-agent", FirefoxAndroid}
             << "device.html"
-            << "{'innerWidth':412,'platform':'Linux armv81','vendor':'','userAgentData':null,"
+            << "{'innerWidth':412,'platform':'Linux armv8l','vendor':'','userAgentData':null,"
                "'userAgent':'" +
                    FirefoxAndroid + "'}"
             << false;
