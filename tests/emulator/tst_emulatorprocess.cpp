@@ -279,6 +279,14 @@ private Q_SLOTS:
         emulator.kill();
         QVERIFY(emulator.waitForFinished());
         QTRY_COMPARE_WITH_TIMEOUT(Alive(killed), 0, 10000);
+        // What its browser left in the runtime folder goes with the next emulator's start.
+        const QDir scratch(dir.filePath("velmora"));
+        const QStringList left = {QString("r%1-*").arg(killed.first())};
+        QCOMPARE(scratch.entryList(left, QDir::Dirs).size(), 1);
+        again.start(EMULATOR_PATH,
+                    keeper + QStringList{"-dump-metrics", dir.filePath("kept.json"), storage});
+        QVERIFY(again.waitForFinished(60000));
+        QCOMPARE(scratch.entryList(left, QDir::Dirs).size(), 0);
     }
 
     // A page that never finishes loading still ends the run, with what could be measured.
