@@ -1,4 +1,4 @@
-#include "emulationcommands.h"
+#include "core/emulationcommands.h"
 
 #include <QJsonArray>
 

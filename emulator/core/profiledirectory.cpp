@@ -1,4 +1,4 @@
-#include "profiledirectory.h"
+#include "core/profiledirectory.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "useragentdetails.h"
+#include "core/useragentdetails.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
 #include "configreader.h"
 #include "configwriter.h"
-#include "emulatorrequest.h"
-#include "useragentdetails.h"
+#include "core/emulatorrequest.h"
+#include "core/useragentdetails.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
-#include "displayzoom.h"
-#include "emulationcommands.h"
-#include "profiledirectory.h"
+#include "core/displayzoom.h"
+#include "core/emulationcommands.h"
+#include "core/profiledirectory.h"
 
 #include <QJsonArray>
 #include <QProcess>
