@@ -217,6 +217,13 @@ private Q_SLOTS:
                      qPrintable(it.key() + ": " + QJsonDocument(metrics).toJson()));
         }
 
+        // The page never learns the real engine's version: the user agent's story holds.
+        const QString engine = metrics.value("engineVersion").toString();
+        QVERIFY(engine.count('.') == 3);
+        QVERIFY(!QJsonDocument(metrics.value("userAgentData").toObject())
+                     .toJson()
+                     .contains(engine.toUtf8()));
+
         // Whole on the test's screen, toolbar and all, and never above one to one.
         const qreal zoom = metrics.value("displayZoom").toDouble();
         QVERIFY(zoom > 0 && zoom <= 1);
