@@ -1,0 +1,603 @@
+#include "engine/foreignwindowview.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QMouseEvent>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcEmbed, "velmora.embed", QtWarningMsg)
+
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+template <typename T> Reply<T> Take(T *reply)
+{
+    return Reply<T>(reply, &std::free);
+}
+
+xcb_connection_t *Connection()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_window_t Root(xcb_connection_t *c)
+{
+    return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+}
+
+xcb_atom_t Atom(xcb_connection_t *c, const char *name)
+{
+    auto reply = Take(xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+// The property's bytes; empty when the window or the property does not exist.
+QByteArray Property(xcb_connection_t *c, xcb_window_t window, xcb_atom_t property)
+{
+    auto reply = Take(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr));
+    if (!reply)
+        return {};
+    return QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
+}
+
+quint32 Cardinal(const QByteArray &value)
+{
+    quint32 number = 0;
+    if (value.size() >= int(sizeof number))
+        std::memcpy(&number, value.constData(), sizeof number);
+    return number;
+}
+
+constexpr quint16 kShift = XCB_MOD_MASK_SHIFT;
+constexpr quint16 kControl = XCB_MOD_MASK_CONTROL;
+constexpr quint16 kAlt = XCB_MOD_MASK_1;
+constexpr quint16 kMeta = XCB_MOD_MASK_4;
+constexpr quint32 kNumLockKeysym = 0xff7f;
+
+quint16 ModifierMask(Qt::KeyboardModifiers modifiers)
+{
+    quint16 mask = 0;
+    if (modifiers & Qt::ShiftModifier)
+        mask |= kShift;
+    if (modifiers & Qt::ControlModifier)
+        mask |= kControl;
+    if (modifiers & Qt::AltModifier)
+        mask |= kAlt;
+    if (modifiers & Qt::MetaModifier)
+        mask |= kMeta;
+    return mask;
+}
+
+// The X keysyms a Qt key may come from: the main keyboard's, then the keypad's.
+QList<quint32> Keysyms(int key)
+{
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return {quint32(key - Qt::Key_A + 'a')};
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F35)
+        return {quint32(0xffbe + key - Qt::Key_F1)};
+    switch (key) {
+    case Qt::Key_Plus:
+        return {'+', 0xffab};
+    case Qt::Key_Minus:
+        return {'-', 0xffad};
+    case Qt::Key_Asterisk:
+        return {'*', 0xffaa};
+    case Qt::Key_Slash:
+        return {'/', 0xffaf};
+    case Qt::Key_Escape:
+        return {0xff1b};
+    case Qt::Key_Tab:
+        return {0xff09};
+    case Qt::Key_Backspace:
+        return {0xff08};
+    case Qt::Key_Return:
+        return {0xff0d};
+    case Qt::Key_Enter:
+        return {0xff8d};
+    case Qt::Key_Insert:
+        return {0xff63};
+    case Qt::Key_Delete:
+        return {0xffff};
+    case Qt::Key_Home:
+        return {0xff50};
+    case Qt::Key_End:
+        return {0xff57};
+    case Qt::Key_Left:
+        return {0xff51};
+    case Qt::Key_Up:
+        return {0xff52};
+    case Qt::Key_Right:
+        return {0xff53};
+    case Qt::Key_Down:
+        return {0xff54};
+    case Qt::Key_PageUp:
+        return {0xff55};
+    case Qt::Key_PageDown:
+        return {0xff56};
+    default:
+        break;
+    }
+    if (key >= 0x20 && key <= 0x7e) // digits and punctuation: Qt's key is the Latin-1 keysym
+        return {quint32(key)};
+    return {};
+}
+
+struct KeyboardMap
+{
+    xcb_keycode_t first = 0;
+    int perKeycode = 0;
+    QList<quint32> keysyms;
+
+    explicit KeyboardMap(xcb_connection_t *c)
+    {
+        const xcb_setup_t *setup = xcb_get_setup(c);
+        first = setup->min_keycode;
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        auto reply = Take(xcb_get_keyboard_mapping_reply(
+            c, xcb_get_keyboard_mapping(c, first, static_cast<uint8_t>(count)), nullptr));
+        if (!reply)
+            return;
+        perKeycode = reply->keysyms_per_keycode;
+        const xcb_keysym_t *all = xcb_get_keyboard_mapping_keysyms(reply.get());
+        keysyms = QList<quint32>(all, all + xcb_get_keyboard_mapping_keysyms_length(reply.get()));
+    }
+
+    // Each keycode that gives `keysym`, with Shift added where it is the shifted symbol.
+    QList<QPair<xcb_keycode_t, quint16>> Find(quint32 keysym) const
+    {
+        QList<QPair<xcb_keycode_t, quint16>> found;
+        for (int i = 0; perKeycode > 0 && i + perKeycode <= keysyms.size(); i += perKeycode) {
+            const auto code = static_cast<xcb_keycode_t>(first + i / perKeycode);
+            if (keysyms[i] == keysym)
+                found.append({code, 0});
+            else if (perKeycode > 1 && keysyms[i + 1] == keysym)
+                found.append({code, kShift});
+        }
+        return found;
+    }
+};
+
+// The modifier bit NumLock sets, which a grab must ignore as it ignores CapsLock.
+quint16 NumLockMask(xcb_connection_t *c, const KeyboardMap &keyboard)
+{
+    const auto numLock = keyboard.Find(kNumLockKeysym);
+    auto reply = Take(xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr));
+    if (!reply || numLock.isEmpty())
+        return 0;
+    const xcb_keycode_t *codes = xcb_get_modifier_mapping_keycodes(reply.get());
+    const int perModifier = reply->keycodes_per_modifier;
+    for (int modifier = 0; modifier < 8; ++modifier)
+        for (int i = 0; i < perModifier; ++i)
+            if (codes[modifier * perModifier + i] == numLock.first().first)
+                return quint16(1u << modifier);
+    return 0;
+}
+
+quint32 GrabKey(quint8 keycode, quint16 modifiers)
+{
+    return quint32(keycode) << 16 | modifiers;
+}
+
+} // namespace
+
+ForeignWindowView::ForeignWindowView(QWidget *parent) : QWidget(parent)
+{
+    // A native window of our own: the embedded window sits at its (0, 0), which is where it
+    // puts itself again whenever it re-applies its own bounds.
+    setAttribute(Qt::WA_DontCreateNativeAncestors);
+    setAttribute(Qt::WA_NativeWindow);
+    searchTimer.setInterval(50);
+    connect(&searchTimer, &QTimer::timeout, this, &ForeignWindowView::Search);
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, [this] {
+        Release();
+        emit failed(
+            tr("No window of class %1 appeared in time.").arg(QString::fromLatin1(wantedClass)));
+    });
+    positionTimer.setSingleShot(true);
+    positionTimer.setInterval(0);
+    connect(&positionTimer, &QTimer::timeout, this, &ForeignWindowView::SendPosition);
+    if (Supported()) {
+        qApp->installNativeEventFilter(this);
+        qApp->installEventFilter(this);
+    }
+}
+
+ForeignWindowView::~ForeignWindowView()
+{
+    // Hands the window back to the root, unmapped, so that its process still has a window to
+    // close cleanly instead of losing it with ours.
+    Release();
+}
+
+bool ForeignWindowView::Supported()
+{
+    return Connection() != nullptr;
+}
+
+void ForeignWindowView::Embed(const QByteArray &windowClass, qint64 pid, int timeoutMs)
+{
+    if (!Supported()) {
+        emit failed(tr("Embedding another program's window needs X11. Under Wayland, run this "
+                       "program with QT_QPA_PLATFORM=xcb and Chromium with "
+                       "--ozone-platform=x11, both through XWayland."));
+        return;
+    }
+    Release();
+    wantedClass = windowClass;
+    wantedPid = pid;
+    searching = true;
+    WatchRoot(true);
+    deadline.start(timeoutMs);
+    searchTimer.start();
+    Search();
+}
+
+void ForeignWindowView::WatchRoot(bool watch)
+{
+    xcb_connection_t *c = Connection();
+    if (!c || watch == rootWatched)
+        return;
+    const xcb_window_t root = Root(c);
+    if (watch) {
+        // Event masks are per client: keep whatever Qt selected on the root for itself.
+        auto attributes =
+            Take(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root), nullptr));
+        rootMaskBefore = attributes ? attributes->your_event_mask : 0;
+    }
+    const quint32 mask =
+        watch ? rootMaskBefore | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY : rootMaskBefore;
+    xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+    rootWatched = watch;
+}
+
+bool ForeignWindowView::IsCandidate(quint32 window)
+{
+    xcb_connection_t *c = Connection();
+    auto attributes =
+        Take(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+    if (!attributes || attributes->override_redirect)
+        return false;
+    if (Property(c, window, XCB_ATOM_WM_CLASS).split('\0').value(1) != wantedClass)
+        return false;
+    // The browser's group leader carries the same class but is never shown: it leads itself.
+    static const xcb_atom_t leader = Atom(c, "WM_CLIENT_LEADER");
+    if (Cardinal(Property(c, window, leader)) == window)
+        return false;
+    static const xcb_atom_t pidAtom = Atom(c, "_NET_WM_PID");
+    const QByteArray pid = Property(c, window, pidAtom);
+    return pid.isEmpty() || wantedPid <= 0 || Cardinal(pid) == quint32(wantedPid);
+}
+
+void ForeignWindowView::Search()
+{
+    xcb_connection_t *c = Connection();
+    if (!searching || !c)
+        return;
+    // Depth 2 covers a window manager's frame around a window that was mapped before we
+    // looked; a window found before it is mapped never shows on its own.
+    QList<xcb_window_t> level{Root(c)};
+    for (int depth = 0; depth < 2 && searching; ++depth) {
+        QList<xcb_window_t> next;
+        for (const xcb_window_t parentWindow : std::as_const(level)) {
+            auto tree = Take(xcb_query_tree_reply(c, xcb_query_tree(c, parentWindow), nullptr));
+            if (!tree)
+                continue;
+            const xcb_window_t *children = xcb_query_tree_children(tree.get());
+            for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+                if (IsCandidate(children[i])) {
+                    qCDebug(lcEmbed) << "search found";
+                    Claim(children[i]);
+                    return;
+                }
+                next.append(children[i]);
+            }
+        }
+        level = next;
+    }
+}
+
+void ForeignWindowView::Claim(quint32 window)
+{
+    xcb_connection_t *c = Connection();
+    searching = false;
+    searchTimer.stop();
+    WatchRoot(false);
+    foreign = window;
+    qCDebug(lcEmbed) << "claimed" << Qt::hex << window;
+    const quint32 mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
+    xcb_change_window_attributes(c, foreign, XCB_CW_EVENT_MASK, &mask);
+    // Into our own window at once: mapped there it is never a window of its own.
+    xcb_reparent_window(c, foreign, xcb_window_t(winId()), 0, 0);
+    xcb_flush(c);
+    auto attributes =
+        Take(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, foreign), nullptr));
+    if (!attributes) {
+        foreign = 0;
+        searching = true;
+        WatchRoot(true);
+        searchTimer.start();
+        return;
+    }
+    if (attributes->map_state != XCB_MAP_STATE_UNMAPPED)
+        Wrap();
+    // Otherwise its MapNotify wraps it, once its process shows it.
+}
+
+void ForeignWindowView::Wrap()
+{
+    if (container || !foreign)
+        return;
+    deadline.stop();
+    qCDebug(lcEmbed) << "wrapped" << Qt::hex << foreign;
+    foreignHandle = QWindow::fromWinId(foreign);
+    container = QWidget::createWindowContainer(foreignHandle, this);
+    container->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    container->setAttribute(Qt::WA_NativeWindow);
+    container->setGeometry(rect());
+    container->show();
+    window()->installEventFilter(this);
+    // Every press in the page stops the pointer until we have given the page the keyboard,
+    // then goes on to the page, as a click-to-focus window manager does it: a page that
+    // only has the keyboard through the pointer loses it to the grab a pop-up takes, and
+    // closes that pop-up at once.
+    xcb_connection_t *c = Connection();
+    xcb_grab_button(c, 0, foreign, XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_SYNC,
+                    XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_BUTTON_INDEX_ANY,
+                    XCB_MOD_MASK_ANY);
+    xcb_flush(c);
+    ApplyGrabs(true);
+    positionTimer.start();
+    emit embedded();
+}
+
+void ForeignWindowView::Release()
+{
+    searching = false;
+    searchTimer.stop();
+    deadline.stop();
+    WatchRoot(false);
+    if (xcb_connection_t *c = Connection(); c && foreign) {
+        ApplyGrabs(false);
+        xcb_unmap_window(c, foreign);
+        xcb_reparent_window(c, foreign, Root(c), 0, 0);
+        xcb_flush(c);
+    }
+    foreign = 0;
+    pageFocused = false;
+    delete container;
+    foreignHandle = nullptr;
+}
+
+void ForeignWindowView::SendPosition()
+{
+    xcb_connection_t *c = Connection();
+    if (!c || !foreign)
+        return;
+    // A reparented window still believes it is where it was mapped on the root; it places
+    // its pop-ups from there. Tell it where it really is, as a window manager would.
+    auto at = Take(xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, foreign, Root(c), 0, 0), nullptr));
+    auto geometry = Take(xcb_get_geometry_reply(c, xcb_get_geometry(c, foreign), nullptr));
+    if (!at || !geometry)
+        return;
+    xcb_configure_notify_event_t notify{};
+    notify.response_type = XCB_CONFIGURE_NOTIFY;
+    notify.event = foreign;
+    notify.window = foreign;
+    notify.above_sibling = XCB_NONE;
+    notify.x = at->dst_x;
+    notify.y = at->dst_y;
+    notify.width = geometry->width;
+    notify.height = geometry->height;
+    char event[32] = {};
+    std::memcpy(event, &notify, sizeof notify);
+    qCDebug(lcEmbed) << "told position" << notify.x << notify.y << notify.width << notify.height;
+    xcb_send_event(c, 0, foreign, XCB_EVENT_MASK_STRUCTURE_NOTIFY, event);
+    xcb_flush(c);
+}
+
+void ForeignWindowView::FocusPage()
+{
+    xcb_connection_t *c = Connection();
+    if (!c || !foreign)
+        return;
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, foreign, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    pageFocused = true;
+}
+
+void ForeignWindowView::GrabShortcuts(const QList<QKeySequence> &keys)
+{
+    ApplyGrabs(false);
+    shortcuts = keys;
+    ApplyGrabs(true);
+}
+
+void ForeignWindowView::ApplyGrabs(bool grab)
+{
+    xcb_connection_t *c = Connection();
+    if (!c || !foreign)
+        return;
+    if (!grab) {
+        for (const Grab &g : std::as_const(grabs))
+            xcb_ungrab_key(c, g.keycode, foreign, g.modifiers);
+        grabs.clear();
+        grabbed.clear();
+        xcb_flush(c);
+        return;
+    }
+    const KeyboardMap keyboard(c);
+    ignoredModifiers = XCB_MOD_MASK_LOCK | NumLockMask(c, keyboard);
+    const quint16 numLock = ignoredModifiers & ~XCB_MOD_MASK_LOCK;
+    QList<quint16> variants{0, XCB_MOD_MASK_LOCK};
+    if (numLock)
+        variants << numLock << quint16(numLock | XCB_MOD_MASK_LOCK);
+    for (const QKeySequence &sequence : std::as_const(shortcuts)) {
+        if (sequence.count() != 1)
+            continue;
+        const QKeyCombination combination = sequence[0];
+        const quint16 modifiers = ModifierMask(combination.keyboardModifiers());
+        for (const quint32 keysym : Keysyms(combination.key())) {
+            for (const auto &[keycode, shift] : keyboard.Find(keysym)) {
+                const quint16 wanted = modifiers | shift;
+                if (grabbed.contains(GrabKey(keycode, wanted)))
+                    continue;
+                grabbed.insert(GrabKey(keycode, wanted), sequence);
+                for (const quint16 variant : std::as_const(variants)) {
+                    xcb_grab_key(c, 1, foreign, wanted | variant, keycode, XCB_GRAB_MODE_ASYNC,
+                                 XCB_GRAB_MODE_ASYNC);
+                    grabs.append({keycode, quint16(wanted | variant)});
+                }
+            }
+        }
+    }
+    xcb_flush(c);
+}
+
+bool ForeignWindowView::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
+{
+    if (eventType != "xcb_generic_event_t" || (!searching && !foreign))
+        return false;
+    auto *generic = static_cast<xcb_generic_event_t *>(message);
+    switch (generic->response_type & 0x7f) {
+    case XCB_CREATE_NOTIFY: {
+        auto *created = reinterpret_cast<xcb_create_notify_event_t *>(generic);
+        // Its class may not be set yet: watch its properties until it is.
+        if (searching && !created->override_redirect) {
+            xcb_connection_t *c = Connection();
+            const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+            xcb_change_window_attributes(c, created->window, XCB_CW_EVENT_MASK, &mask);
+            qCDebug(lcEmbed) << "created" << Qt::hex << created->window << Qt::dec << created->width
+                             << created->height;
+            if (IsCandidate(created->window))
+                Claim(created->window);
+        }
+        return false;
+    }
+    case XCB_PROPERTY_NOTIFY: {
+        auto *changed = reinterpret_cast<xcb_property_notify_event_t *>(generic);
+        if (searching)
+            qCDebug(lcEmbed) << "property" << Qt::hex << changed->window << changed->atom;
+        if (searching &&
+            (changed->atom == XCB_ATOM_WM_CLASS || changed->atom == XCB_ATOM_WM_NAME) &&
+            IsCandidate(changed->window))
+            Claim(changed->window);
+        return false;
+    }
+    case XCB_MAP_NOTIFY: {
+        auto *mapped = reinterpret_cast<xcb_map_notify_event_t *>(generic);
+        qCDebug(lcEmbed) << "mapped" << Qt::hex << mapped->window << mapped->event;
+        if (searching && IsCandidate(mapped->window))
+            Claim(mapped->window);
+        else if (foreign && mapped->window == foreign)
+            Wrap();
+        return false;
+    }
+    case XCB_DESTROY_NOTIFY: {
+        auto *destroyed = reinterpret_cast<xcb_destroy_notify_event_t *>(generic);
+        if (foreign && destroyed->window == foreign) {
+            // Gone with its process: nothing may be asked of it any more.
+            foreign = 0;
+            grabs.clear();
+            grabbed.clear();
+            pageFocused = false;
+            if (container)
+                container->deleteLater();
+            foreignHandle = nullptr;
+            emit lost();
+        }
+        return false;
+    }
+    case XCB_FOCUS_IN:
+    case XCB_FOCUS_OUT: {
+        auto *focus = reinterpret_cast<xcb_focus_in_event_t *>(generic);
+        // A grab (ours for a shortcut, or a pop-up's) moves the keyboard only for a while.
+        if (foreign && focus->event == foreign && focus->detail != XCB_NOTIFY_DETAIL_INFERIOR &&
+            focus->detail != XCB_NOTIFY_DETAIL_POINTER && focus->mode == XCB_NOTIFY_MODE_NORMAL)
+            pageFocused = (generic->response_type & 0x7f) == XCB_FOCUS_IN;
+        return false;
+    }
+    case XCB_CONFIGURE_NOTIFY: {
+        auto *configured = reinterpret_cast<xcb_configure_notify_event_t *>(generic);
+        if (foreign && configured->window == foreign && !(generic->response_type & 0x80))
+            positionTimer.start();
+        return false;
+    }
+    case XCB_BUTTON_PRESS: {
+        auto *press = reinterpret_cast<xcb_button_press_event_t *>(generic);
+        if (!foreign || press->event != foreign)
+            return false;
+        xcb_connection_t *c = Connection();
+        xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, foreign, press->time);
+        pageFocused = true;
+        xcb_allow_events(c, XCB_ALLOW_REPLAY_POINTER, press->time);
+        xcb_flush(c);
+        return true;
+    }
+    case XCB_KEY_PRESS:
+    case XCB_KEY_RELEASE: {
+        auto *key = reinterpret_cast<xcb_key_press_event_t *>(generic);
+        if (!foreign || key->event != foreign)
+            return false;
+        const quint16 modifiers = key->state & (kShift | kControl | kAlt | kMeta);
+        const auto hit = grabbed.constFind(GrabKey(key->detail, modifiers));
+        if (hit == grabbed.constEnd())
+            return false;
+        if ((generic->response_type & 0x7f) == XCB_KEY_PRESS)
+            emit shortcutPressed(hit.value());
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool ForeignWindowView::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Resize:
+        if (container)
+            container->setGeometry(rect());
+        positionTimer.start();
+        break;
+    case QEvent::Move:
+        positionTimer.start();
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+bool ForeignWindowView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == window() && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        positionTimer.start();
+    if (event->type() == QEvent::MouseButtonPress && pageFocused && foreign) {
+        // A click on one of our own widgets takes the keyboard back from the page.
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->window() == window() && widget != this && !isAncestorOf(widget)) {
+            if (xcb_connection_t *c = Connection()) {
+                xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, xcb_window_t(window()->winId()),
+                                    XCB_CURRENT_TIME);
+                xcb_flush(c);
+            }
+            pageFocused = false;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QAbstractNativeEventFilter>
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QKeySequence>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+class QWindow;
+
+// Shows another process's X11 top-level window (a browser started with a class of our own)
+// inside this widget, as if it were one of ours: it never shows as a window of its own, its
+// pop-ups open where the page is, it gets the keyboard when the page is clicked, and our
+// window's shortcuts still reach us while it has the keyboard. X11 only (XWayland included).
+class ForeignWindowView : public QWidget, public QAbstractNativeEventFilter
+{
+    Q_OBJECT
+
+public:
+    explicit ForeignWindowView(QWidget *parent = nullptr);
+    ~ForeignWindowView() override;
+
+    // Whether windows of other processes can be taken in here (the X11 platform).
+    static bool Supported();
+
+    // Takes in the viewable top-level window whose WM_CLASS class is `windowClass` and, when
+    // the window says so, whose process is `pid`; embedded() or failed() follows within
+    // `timeoutMs`. Call it before the other process maps its window, and it never shows on
+    // its own.
+    void Embed(const QByteArray &windowClass, qint64 pid, int timeoutMs);
+    bool isEmbedded() const { return foreign != 0; }
+    quint32 foreignWindow() const { return foreign; }
+
+    // Gives the keyboard to the embedded window (after a click into the page); a click on one
+    // of our own widgets takes it back to our window.
+    void FocusPage();
+    bool pageHasFocus() const { return pageFocused; }
+
+    // Keys that must reach our window while the embedded one has the keyboard; each press
+    // emits shortcutPressed() instead of reaching the page. Replaces the previous list.
+    void GrabShortcuts(const QList<QKeySequence> &keys);
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+
+signals:
+    void embedded();
+    void failed(const QString &problem);
+    // The embedded window is gone (its process closed it or ended).
+    void lost();
+    void shortcutPressed(const QKeySequence &key);
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Grab
+    {
+        quint8 keycode;
+        quint16 modifiers;
+    };
+
+    bool IsCandidate(quint32 window);
+    void Claim(quint32 window);
+    void Wrap();
+    void Search();
+    void Release();
+    void SendPosition();
+    void ApplyGrabs(bool grab);
+    void WatchRoot(bool watch);
+
+    QByteArray wantedClass;
+    qint64 wantedPid = 0;
+    bool searching = false;
+    QTimer searchTimer;
+    QTimer deadline;
+    QTimer positionTimer;
+    quint32 foreign = 0;
+    quint32 rootMaskBefore = 0;
+    bool rootWatched = false;
+    QWindow *foreignHandle = nullptr;
+    QPointer<QWidget> container;
+    bool pageFocused = false;
+    QList<QKeySequence> shortcuts;
+    QHash<quint32, QKeySequence> grabbed; // (keycode << 16 | modifiers) -> key
+    QList<Grab> grabs;
+    quint16 ignoredModifiers = 0;
+};
