@@ -21,12 +21,15 @@ namespace {
 const char kChromium[] = "/usr/bin/chromium";
 
 // A select at CSS (20,40) 120x30 and an input below it that shows what is typed in the title.
-const char kPage[] = "<!doctype html><title>ready</title><body style='margin:0'>"
-                     "<select style='position:absolute;left:20px;top:40px;width:120px;"
-                     "height:30px'><option>one<option>two<option>three</select>"
-                     "<input style='position:absolute;left:20px;top:120px;width:200px;"
-                     "height:30px' onfocus='document.title=\"focused\"' "
-                     "oninput='document.title=\"t:\"+this.value'>";
+// The title says "ready" once the page has been drawn.
+const char kPage[] =
+    "<!doctype html><title>loading</title><body style='margin:0' onload='"
+    "requestAnimationFrame(()=>requestAnimationFrame(()=>document.title=\"ready\"))'>"
+    "<select style='position:absolute;left:20px;top:40px;width:120px;"
+    "height:30px'><option>one<option>two<option>three</select>"
+    "<input style='position:absolute;left:20px;top:120px;width:200px;"
+    "height:30px' onfocus='document.title=\"focused\"' "
+    "oninput='document.title=\"t:\"+this.value'>";
 
 template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 template <typename T> Reply<T> Take(T *reply)
@@ -47,16 +50,22 @@ public:
     }
     ~Observer() { xcb_disconnect(c); }
 
-    // Every window that was mapped as a child of the root since the last call.
-    QList<quint32> MappedOnRoot()
+    // Whether `window` was shown as a top-level since this observer began: mapped as a child
+    // of the root, or taken by anyone but `embedder` (a window manager's frame).
+    bool ShownOnItsOwn(quint32 window, quint32 embedder)
     {
-        QList<quint32> mapped;
+        bool shown = false;
         while (xcb_generic_event_t *event = xcb_poll_for_event(c)) {
-            if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY)
-                mapped << reinterpret_cast<xcb_map_notify_event_t *>(event)->window;
+            const auto *map = reinterpret_cast<xcb_map_notify_event_t *>(event);
+            const auto *reparent = reinterpret_cast<xcb_reparent_notify_event_t *>(event);
+            if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY && map->window == window)
+                shown = true;
+            if ((event->response_type & 0x7f) == XCB_REPARENT_NOTIFY &&
+                reparent->window == window && reparent->parent != embedder)
+                shown = true;
             std::free(event);
         }
-        return mapped;
+        return shown;
     }
 
     QRect RootGeometry(quint32 window)
@@ -189,28 +198,38 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(observer.Title(page), QString("ready"), 10000);
 
         // Never shown on its own, and inside our window, under the toolbar, at the view's size.
-        QVERIFY(!observer.MappedOnRoot().contains(page));
-        const QRect area(view->mapToGlobal(QPoint()), view->size());
-        QTRY_COMPARE(observer.RootGeometry(page), area);
-        QVERIFY(area.top() >= toolBar->mapToGlobal(QPoint(0, toolBar->height())).y());
+        QVERIFY(!observer.ShownOnItsOwn(page, view->winId()));
+        const auto shownArea = [view] { return QRect(view->mapToGlobal(QPoint()), view->size()); };
+        QTRY_COMPARE(observer.RootGeometry(page), shownArea());
+        QVERIFY(shownArea().top() >= toolBar->mapToGlobal(QPoint(0, toolBar->height())).y());
 
-        // The select's pop-up opens below it.
+        // The select's pop-up opens below it, by click, and by key once our window has moved.
         const QList<QRect> before = observer.PopUps();
-        ClickAt(area.topLeft() + QPoint(80, 55));
-        const QPoint selectBottomLeft = area.topLeft() + QPoint(20, 70);
-        const auto popUpAtSelect = [&] {
-            for (const QRect &popUp : observer.PopUps())
-                if (!before.contains(popUp) && popUp.width() > 50 &&
-                    (popUp.topLeft() - selectBottomLeft).manhattanLength() < 40)
-                    return true;
-            return false;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(popUpAtSelect(), 5000);
-        Xdotool({"key", "Escape"});
-        QTRY_COMPARE(observer.PopUps(), before);
+        for (const QPoint move : {QPoint(0, 0), QPoint(90, 60)}) {
+            window.move(window.pos() + move);
+            QTRY_COMPARE(observer.RootGeometry(page), shownArea());
+            const QPoint selectBottomLeft = shownArea().topLeft() + QPoint(20, 70);
+            if (move.isNull())
+                ClickAt(selectBottomLeft + QPoint(60, -15));
+            else
+                Xdotool({"key", "space"});
+            const auto popUpAtSelect = [&] {
+                for (const QRect &popUp : observer.PopUps())
+                    if (!before.contains(popUp) && popUp.width() > 50 &&
+                        (popUp.topLeft() - selectBottomLeft).manhattanLength() < 40)
+                        return true;
+                return false;
+            };
+            QTRY_VERIFY2_WITH_TIMEOUT(popUpAtSelect(),
+                                      qPrintable(QDebug::toString(observer.PopUps()) + " at " +
+                                                 QDebug::toString(selectBottomLeft)),
+                                      5000);
+            Xdotool({"key", "Escape"});
+            QTRY_COMPARE(observer.PopUps(), before);
+        }
 
         // A click into the page gives it the keyboard, wherever the pointer goes afterwards.
-        ClickAt(area.topLeft() + QPoint(100, 135));
+        ClickAt(shownArea().topLeft() + QPoint(100, 135));
         view->FocusPage();
         QTRY_COMPARE(observer.Title(page), QString("focused"));
         Xdotool({"mousemove", QString::number(address->mapToGlobal(QPoint(5, 5)).x()),
