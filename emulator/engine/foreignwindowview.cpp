@@ -11,6 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
+
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -190,7 +194,115 @@ quint32 GrabKey(quint8 keycode, quint16 modifiers)
     return quint32(keycode) << 16 | modifiers;
 }
 
+// Whether `window` is the browser's page window, shown or about to be.
+bool IsCandidate(xcb_connection_t *c, xcb_window_t window, const QByteArray &windowClass,
+                 qint64 pid)
+{
+    auto attributes =
+        Take(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+    if (!attributes || attributes->override_redirect)
+        return false;
+    if (Property(c, window, XCB_ATOM_WM_CLASS).split('\0').value(1) != windowClass)
+        return false;
+    // The browser's group leader carries the same class but is never shown: it leads itself,
+    // and it is 10x10, which tells it before that property is set.
+    if (Cardinal(Property(c, window, Atom(c, "WM_CLIENT_LEADER"))) == window)
+        return false;
+    auto geometry = Take(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+    if (!geometry || (attributes->map_state == XCB_MAP_STATE_UNMAPPED && geometry->width <= 10 &&
+                      geometry->height <= 10))
+        return false;
+    const QByteArray windowPid = Property(c, window, Atom(c, "_NET_WM_PID"));
+    return windowPid.isEmpty() || pid <= 0 || Cardinal(windowPid) == quint32(pid);
+}
+
 } // namespace
+
+// Takes the window in the moment it is created, on an X connection and a thread of its own:
+// our event loop may be busy for longer than the browser takes to show its window.
+class ForeignWindowView::Watcher
+{
+public:
+    Watcher(ForeignWindowView *owner, const QByteArray &wantedClass, qint64 wantedPid)
+        : view(owner), windowClass(wantedClass), pid(wantedPid),
+          target(xcb_window_t(owner->winId())), c(xcb_connect(nullptr, nullptr))
+    {
+        if (xcb_connection_has_error(c) || ::pipe(wake) != 0)
+            return;
+        const quint32 mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(c, Root(c), XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(c);
+        thread = std::thread([this] { Run(); });
+    }
+
+    ~Watcher()
+    {
+        if (thread.joinable()) {
+            const char stop = 0;
+            [[maybe_unused]] const auto written = ::write(wake[1], &stop, 1);
+            thread.join();
+        }
+        for (const int fd : wake)
+            if (fd >= 0)
+                ::close(fd);
+        xcb_disconnect(c);
+    }
+
+private:
+    void Run()
+    {
+        pollfd watched[2] = {{xcb_get_file_descriptor(c), POLLIN, 0}, {wake[0], POLLIN, 0}};
+        for (;;) {
+            while (xcb_generic_event_t *event = xcb_poll_for_event(c)) {
+                const xcb_window_t found = Candidate(event);
+                std::free(event);
+                if (found) {
+                    xcb_reparent_window(c, found, target, 0, 0);
+                    xcb_flush(c);
+                    QMetaObject::invokeMethod(
+                        view, [v = view, found] { v->Claim(found); }, Qt::QueuedConnection);
+                    return;
+                }
+            }
+            if (xcb_connection_has_error(c) || poll(watched, 2, -1) < 0 || watched[1].revents)
+                return;
+        }
+    }
+
+    xcb_window_t Candidate(xcb_generic_event_t *event)
+    {
+        xcb_window_t window = 0;
+        switch (event->response_type & 0x7f) {
+        case XCB_CREATE_NOTIFY: {
+            const auto *created = reinterpret_cast<xcb_create_notify_event_t *>(event);
+            if (created->override_redirect)
+                return 0;
+            // Its class may not be set yet: watch its properties until it is.
+            window = created->window;
+            const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+            xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &mask);
+            break;
+        }
+        case XCB_PROPERTY_NOTIFY:
+            window = reinterpret_cast<xcb_property_notify_event_t *>(event)->window;
+            break;
+        case XCB_MAP_NOTIFY: // too late not to be seen, not too late to be taken in
+            window = reinterpret_cast<xcb_map_notify_event_t *>(event)->window;
+            break;
+        default:
+            return 0;
+        }
+        return IsCandidate(c, window, windowClass, pid) ? window : 0;
+    }
+
+    ForeignWindowView *view;
+    const QByteArray windowClass;
+    const qint64 pid;
+    const xcb_window_t target;
+    xcb_connection_t *c;
+    int wake[2] = {-1, -1};
+    std::thread thread;
+};
 
 ForeignWindowView::ForeignWindowView(QWidget *parent) : QWidget(parent)
 {
@@ -239,47 +351,10 @@ void ForeignWindowView::Embed(const QByteArray &windowClass, qint64 pid, int tim
     wantedClass = windowClass;
     wantedPid = pid;
     searching = true;
-    WatchRoot(true);
+    watcher = std::make_unique<Watcher>(this, windowClass, pid);
     deadline.start(timeoutMs);
     searchTimer.start();
     Search();
-}
-
-void ForeignWindowView::WatchRoot(bool watch)
-{
-    xcb_connection_t *c = Connection();
-    if (!c || watch == rootWatched)
-        return;
-    const xcb_window_t root = Root(c);
-    if (watch) {
-        // Event masks are per client: keep whatever Qt selected on the root for itself.
-        auto attributes =
-            Take(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, root), nullptr));
-        rootMaskBefore = attributes ? attributes->your_event_mask : 0;
-    }
-    const quint32 mask =
-        watch ? rootMaskBefore | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY : rootMaskBefore;
-    xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
-    xcb_flush(c);
-    rootWatched = watch;
-}
-
-bool ForeignWindowView::IsCandidate(quint32 window)
-{
-    xcb_connection_t *c = Connection();
-    auto attributes =
-        Take(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
-    if (!attributes || attributes->override_redirect)
-        return false;
-    if (Property(c, window, XCB_ATOM_WM_CLASS).split('\0').value(1) != wantedClass)
-        return false;
-    // The browser's group leader carries the same class but is never shown: it leads itself.
-    static const xcb_atom_t leader = Atom(c, "WM_CLIENT_LEADER");
-    if (Cardinal(Property(c, window, leader)) == window)
-        return false;
-    static const xcb_atom_t pidAtom = Atom(c, "_NET_WM_PID");
-    const QByteArray pid = Property(c, window, pidAtom);
-    return pid.isEmpty() || wantedPid <= 0 || Cardinal(pid) == quint32(wantedPid);
 }
 
 void ForeignWindowView::Search()
@@ -298,8 +373,7 @@ void ForeignWindowView::Search()
                 continue;
             const xcb_window_t *children = xcb_query_tree_children(tree.get());
             for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-                if (IsCandidate(children[i])) {
-                    qCDebug(lcEmbed) << "search found";
+                if (IsCandidate(c, children[i], wantedClass, wantedPid)) {
                     Claim(children[i]);
                     return;
                 }
@@ -313,26 +387,27 @@ void ForeignWindowView::Search()
 void ForeignWindowView::Claim(quint32 window)
 {
     xcb_connection_t *c = Connection();
+    if (!searching || !c)
+        return;
     searching = false;
     searchTimer.stop();
-    WatchRoot(false);
+    watcher.reset();
     foreign = window;
     qCDebug(lcEmbed) << "claimed" << Qt::hex << window;
     const quint32 mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
     xcb_change_window_attributes(c, foreign, XCB_CW_EVENT_MASK, &mask);
-    // Into our own window at once: mapped there it is never a window of its own.
-    xcb_reparent_window(c, foreign, xcb_window_t(winId()), 0, 0);
-    xcb_flush(c);
-    auto attributes =
-        Take(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, foreign), nullptr));
-    if (!attributes) {
-        foreign = 0;
-        searching = true;
-        WatchRoot(true);
-        searchTimer.start();
+    auto tree = Take(xcb_query_tree_reply(c, xcb_query_tree(c, foreign), nullptr));
+    if (!tree) {
+        Release();
+        emit failed(tr("The window of class %1 closed before it was shown.")
+                        .arg(QString::fromLatin1(wantedClass)));
         return;
     }
-    if (attributes->map_state != XCB_MAP_STATE_UNMAPPED)
+    if (tree->parent != xcb_window_t(winId())) // found by the search, after it was created
+        xcb_reparent_window(c, foreign, xcb_window_t(winId()), 0, 0);
+    auto attributes =
+        Take(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, foreign), nullptr));
+    if (attributes && attributes->map_state != XCB_MAP_STATE_UNMAPPED)
         Wrap();
     // Otherwise its MapNotify wraps it, once its process shows it.
 }
@@ -369,7 +444,7 @@ void ForeignWindowView::Release()
     searching = false;
     searchTimer.stop();
     deadline.stop();
-    WatchRoot(false);
+    watcher.reset();
     if (xcb_connection_t *c = Connection(); c && foreign) {
         ApplyGrabs(false);
         xcb_unmap_window(c, foreign);
@@ -470,40 +545,13 @@ void ForeignWindowView::ApplyGrabs(bool grab)
 
 bool ForeignWindowView::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
 {
-    if (eventType != "xcb_generic_event_t" || (!searching && !foreign))
+    if (eventType != "xcb_generic_event_t" || !foreign)
         return false;
     auto *generic = static_cast<xcb_generic_event_t *>(message);
     switch (generic->response_type & 0x7f) {
-    case XCB_CREATE_NOTIFY: {
-        auto *created = reinterpret_cast<xcb_create_notify_event_t *>(generic);
-        // Its class may not be set yet: watch its properties until it is.
-        if (searching && !created->override_redirect) {
-            xcb_connection_t *c = Connection();
-            const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-            xcb_change_window_attributes(c, created->window, XCB_CW_EVENT_MASK, &mask);
-            qCDebug(lcEmbed) << "created" << Qt::hex << created->window << Qt::dec << created->width
-                             << created->height;
-            if (IsCandidate(created->window))
-                Claim(created->window);
-        }
-        return false;
-    }
-    case XCB_PROPERTY_NOTIFY: {
-        auto *changed = reinterpret_cast<xcb_property_notify_event_t *>(generic);
-        if (searching)
-            qCDebug(lcEmbed) << "property" << Qt::hex << changed->window << changed->atom;
-        if (searching &&
-            (changed->atom == XCB_ATOM_WM_CLASS || changed->atom == XCB_ATOM_WM_NAME) &&
-            IsCandidate(changed->window))
-            Claim(changed->window);
-        return false;
-    }
     case XCB_MAP_NOTIFY: {
         auto *mapped = reinterpret_cast<xcb_map_notify_event_t *>(generic);
-        qCDebug(lcEmbed) << "mapped" << Qt::hex << mapped->window << mapped->event;
-        if (searching && IsCandidate(mapped->window))
-            Claim(mapped->window);
-        else if (foreign && mapped->window == foreign)
+        if (foreign && mapped->window == foreign)
             Wrap();
         return false;
     }

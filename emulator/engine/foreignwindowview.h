@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 class QWindow;
 
 // Shows another process's X11 top-level window (a browser started with a class of our own)
@@ -65,14 +67,12 @@ private:
         quint16 modifiers;
     };
 
-    bool IsCandidate(quint32 window);
     void Claim(quint32 window);
     void Wrap();
     void Search();
     void Release();
     void SendPosition();
     void ApplyGrabs(bool grab);
-    void WatchRoot(bool watch);
 
     QByteArray wantedClass;
     qint64 wantedPid = 0;
@@ -81,8 +81,8 @@ private:
     QTimer deadline;
     QTimer positionTimer;
     quint32 foreign = 0;
-    quint32 rootMaskBefore = 0;
-    bool rootWatched = false;
+    class Watcher;
+    std::unique_ptr<Watcher> watcher;
     QWindow *foreignHandle = nullptr;
     QPointer<QWidget> container;
     bool pageFocused = false;

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QToolBar>
 #include <QUrl>
 
@@ -21,10 +22,11 @@ namespace {
 const char kChromium[] = "/usr/bin/chromium";
 
 // A select at CSS (20,40) 120x30 and an input below it that shows what is typed in the title.
-// The title says "ready" once the page has been drawn.
+// The title says "ready" once the page has been drawn, and the new width after a resize.
 const char kPage[] =
     "<!doctype html><title>loading</title><body style='margin:0' onload='"
-    "requestAnimationFrame(()=>requestAnimationFrame(()=>document.title=\"ready\"))'>"
+    "requestAnimationFrame(()=>requestAnimationFrame(()=>document.title=\"ready\"))' "
+    "onresize='document.title=\"w\"+innerWidth'>"
     "<select style='position:absolute;left:20px;top:40px;width:120px;"
     "height:30px'><option>one<option>two<option>three</select>"
     "<input style='position:absolute;left:20px;top:120px;width:200px;"
@@ -192,7 +194,10 @@ private slots:
 
         QSignalSpy embedded(view, &ForeignWindowView::embedded);
         QSignalSpy lost(view, &ForeignWindowView::lost);
+        QSignalSpy shortcut(view, &ForeignWindowView::shortcutPressed);
+        view->GrabShortcuts({QKeySequence("Ctrl+R"), QKeySequence("Ctrl++")});
         view->Embed(windowClass, browser.processId(), 20000);
+        QThread::msleep(1500); // our event loop busy while the browser shows its window
         QTRY_COMPARE_WITH_TIMEOUT(embedded.count(), 1, 20000);
         const quint32 page = view->foreignWindow();
         QTRY_COMPARE_WITH_TIMEOUT(observer.Title(page), QString("ready"), 10000);
@@ -203,16 +208,20 @@ private slots:
         QTRY_COMPARE(observer.RootGeometry(page), shownArea());
         QVERIFY(shownArea().top() >= toolBar->mapToGlobal(QPoint(0, toolBar->height())).y());
 
-        // The select's pop-up opens below it, by click, and by key once our window has moved.
+        // The select's pop-up opens below it, by click, and by key once our window has moved
+        // and grown.
         const QList<QRect> before = observer.PopUps();
         for (const QPoint move : {QPoint(0, 0), QPoint(90, 60)}) {
             window.move(window.pos() + move);
+            window.resize(window.size() + QSize(move.x(), move.y()));
             QTRY_COMPARE(observer.RootGeometry(page), shownArea());
             const QPoint selectBottomLeft = shownArea().topLeft() + QPoint(20, 70);
-            if (move.isNull())
+            if (move.isNull()) {
                 ClickAt(selectBottomLeft + QPoint(60, -15));
-            else
+            } else {
+                QTRY_COMPARE(observer.Title(page), "w" + QString::number(view->width()));
                 Xdotool({"key", "space"});
+            }
             const auto popUpAtSelect = [&] {
                 for (const QRect &popUp : observer.PopUps())
                     if (!before.contains(popUp) && popUp.width() > 50 &&
@@ -230,7 +239,6 @@ private slots:
 
         // A click into the page gives it the keyboard, wherever the pointer goes afterwards.
         ClickAt(shownArea().topLeft() + QPoint(100, 135));
-        view->FocusPage();
         QTRY_COMPARE(observer.Title(page), QString("focused"));
         Xdotool({"mousemove", QString::number(address->mapToGlobal(QPoint(5, 5)).x()),
                  QString::number(address->mapToGlobal(QPoint(5, 5)).y())});
@@ -238,11 +246,9 @@ private slots:
         QTRY_COMPARE(observer.Title(page), QString("t:abc"));
         QCOMPARE(observer.Focus(), page);
 
-        // Our shortcuts reach us, not the page (Ctrl+R there would reload it).
-        QSignalSpy shortcut(view, &ForeignWindowView::shortcutPressed);
-        view->GrabShortcuts({QKeySequence("Ctrl+R"), QKeySequence("Ctrl++")});
+        // Our shortcuts reach us, not the page (Ctrl+R there would reload it), NumLock or not.
         Xdotool({"key", "ctrl+r"});
-        Xdotool({"key", "ctrl+plus"});
+        Xdotool({"key", "Num_Lock", "ctrl+plus", "Num_Lock"});
         QTRY_COMPARE(shortcut.count(), 2);
         QCOMPARE(shortcut.at(0).at(0).value<QKeySequence>(), QKeySequence("Ctrl+R"));
         QCOMPARE(shortcut.at(1).at(0).value<QKeySequence>(), QKeySequence("Ctrl++"));
@@ -255,6 +261,10 @@ private slots:
         Xdotool({"type", "z"});
         QTRY_COMPARE(address->text(), QString("z"));
         QCOMPARE(observer.Title(page), QString("t:abcd"));
+        view->FocusPage();
+        QTRY_COMPARE(observer.Title(page), QString("focused"));
+        Xdotool({"type", "e"});
+        QTRY_COMPARE(observer.Title(page), QString("t:abcde"));
 
         browser.kill();
         QTRY_COMPARE(lost.count(), 1);
