@@ -398,6 +398,7 @@ void ForeignWindowView::Claim(quint32 window)
     xcb_change_window_attributes(c, foreign, XCB_CW_EVENT_MASK, &mask);
     auto tree = Take(xcb_query_tree_reply(c, xcb_query_tree(c, foreign), nullptr));
     if (!tree) {
+        foreign = 0;
         Release();
         emit failed(tr("The window of class %1 closed before it was shown.")
                         .arg(QString::fromLatin1(wantedClass)));
@@ -418,13 +419,11 @@ void ForeignWindowView::Wrap()
         return;
     deadline.stop();
     qCDebug(lcEmbed) << "wrapped" << Qt::hex << foreign;
-    foreignHandle = QWindow::fromWinId(foreign);
-    container = QWidget::createWindowContainer(foreignHandle, this);
+    container = QWidget::createWindowContainer(QWindow::fromWinId(foreign), this);
     container->setAttribute(Qt::WA_DontCreateNativeAncestors);
     container->setAttribute(Qt::WA_NativeWindow);
     container->setGeometry(rect());
     container->show();
-    window()->installEventFilter(this);
     // Every press in the page stops the pointer until we have given the page the keyboard,
     // then goes on to the page, as a click-to-focus window manager does it: a page that
     // only has the keyboard through the pointer loses it to the grab a pop-up takes, and
@@ -447,6 +446,7 @@ void ForeignWindowView::Release()
     watcher.reset();
     if (xcb_connection_t *c = Connection(); c && foreign) {
         ApplyGrabs(false);
+        xcb_ungrab_button(c, XCB_BUTTON_INDEX_ANY, foreign, XCB_MOD_MASK_ANY);
         xcb_unmap_window(c, foreign);
         xcb_reparent_window(c, foreign, Root(c), 0, 0);
         xcb_flush(c);
@@ -454,7 +454,6 @@ void ForeignWindowView::Release()
     foreign = 0;
     pageFocused = false;
     delete container;
-    foreignHandle = nullptr;
 }
 
 void ForeignWindowView::SendPosition()
@@ -462,8 +461,8 @@ void ForeignWindowView::SendPosition()
     xcb_connection_t *c = Connection();
     if (!c || !foreign)
         return;
-    // A reparented window still believes it is where it was mapped on the root; it places
-    // its pop-ups from there. Tell it where it really is, as a window manager would.
+    // A reparented window is told where it is on the screen, as a window manager tells the
+    // windows it frames: a browser places its pop-ups from what it was told last.
     auto at = Take(xcb_translate_coordinates_reply(
         c, xcb_translate_coordinates(c, foreign, Root(c), 0, 0), nullptr));
     auto geometry = Take(xcb_get_geometry_reply(c, xcb_get_geometry(c, foreign), nullptr));
@@ -516,8 +515,7 @@ void ForeignWindowView::ApplyGrabs(bool grab)
         return;
     }
     const KeyboardMap keyboard(c);
-    ignoredModifiers = XCB_MOD_MASK_LOCK | NumLockMask(c, keyboard);
-    const quint16 numLock = ignoredModifiers & ~XCB_MOD_MASK_LOCK;
+    const quint16 numLock = NumLockMask(c, keyboard);
     QList<quint16> variants{0, XCB_MOD_MASK_LOCK};
     if (numLock)
         variants << numLock << quint16(numLock | XCB_MOD_MASK_LOCK);
@@ -565,7 +563,6 @@ bool ForeignWindowView::nativeEventFilter(const QByteArray &eventType, void *mes
             pageFocused = false;
             if (container)
                 container->deleteLater();
-            foreignHandle = nullptr;
             emit lost();
         }
         return false;
@@ -633,19 +630,31 @@ bool ForeignWindowView::event(QEvent *event)
 
 bool ForeignWindowView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == window() && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
-        positionTimer.start();
-    if (event->type() == QEvent::MouseButtonPress && pageFocused && foreign) {
-        // A click on one of our own widgets takes the keyboard back from the page.
-        auto *widget = qobject_cast<QWidget *>(watched);
-        if (widget && widget->window() == window() && widget != this && !isAncestorOf(widget)) {
-            if (xcb_connection_t *c = Connection()) {
-                xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, xcb_window_t(window()->winId()),
-                                    XCB_CURRENT_TIME);
-                xcb_flush(c);
-            }
-            pageFocused = false;
-        }
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+        if (foreign && watched == window())
+            positionTimer.start();
+        break;
+    case QEvent::MouseButtonPress:
+        if (pageFocused && foreign)
+            TakeKeyboardBack(qobject_cast<QWidget *>(watched));
+        break;
+    default:
+        break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// A click on one of our own widgets takes the keyboard back from the page.
+void ForeignWindowView::TakeKeyboardBack(QWidget *clicked)
+{
+    if (!clicked || clicked->window() != window() || clicked == this || isAncestorOf(clicked))
+        return;
+    if (xcb_connection_t *c = Connection()) {
+        xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, xcb_window_t(window()->winId()),
+                            XCB_CURRENT_TIME);
+        xcb_flush(c);
+    }
+    pageFocused = false;
 }

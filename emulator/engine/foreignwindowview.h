@@ -2,7 +2,6 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QKeySequence>
 #include <QList>
@@ -12,8 +11,6 @@
 #include <QWidget>
 
 #include <memory>
-
-class QWindow;
 
 // Shows another process's X11 top-level window (a browser started with a class of our own)
 // inside this widget, as if it were one of ours: it never shows as a window of its own, its
@@ -30,21 +27,22 @@ public:
     // Whether windows of other processes can be taken in here (the X11 platform).
     static bool Supported();
 
-    // Takes in the viewable top-level window whose WM_CLASS class is `windowClass` and, when
-    // the window says so, whose process is `pid`; embedded() or failed() follows within
-    // `timeoutMs`. Call it before the other process maps its window, and it never shows on
-    // its own.
+    // Takes in the top-level window whose WM_CLASS class is `windowClass` and, when the
+    // window says so, whose process is `pid`; embedded() follows once it is shown here, or
+    // failed() within `timeoutMs`. Called right after the process starts, its window never
+    // shows on its own; a window that is already shown is taken in as well.
     void Embed(const QByteArray &windowClass, qint64 pid, int timeoutMs);
     bool isEmbedded() const { return foreign != 0; }
     quint32 foreignWindow() const { return foreign; }
 
-    // Gives the keyboard to the embedded window (after a click into the page); a click on one
-    // of our own widgets takes it back to our window.
+    // Gives the keyboard to the embedded window. A press in the page does so by itself, before
+    // the page sees it; a click on one of our own widgets takes the keyboard back.
     void FocusPage();
     bool pageHasFocus() const { return pageFocused; }
 
-    // Keys that must reach our window while the embedded one has the keyboard; each press
-    // emits shortcutPressed() instead of reaching the page. Replaces the previous list.
+    // Keys that must reach our window while the embedded one has the keyboard (or the pointer
+    // over it); each press emits shortcutPressed() instead of reaching the page. Replaces the
+    // previous list, and holds for windows embedded later.
     void GrabShortcuts(const QList<QKeySequence> &keys);
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
@@ -73,6 +71,7 @@ private:
     void Release();
     void SendPosition();
     void ApplyGrabs(bool grab);
+    void TakeKeyboardBack(QWidget *clicked);
 
     QByteArray wantedClass;
     qint64 wantedPid = 0;
@@ -83,11 +82,9 @@ private:
     quint32 foreign = 0;
     class Watcher;
     std::unique_ptr<Watcher> watcher;
-    QWindow *foreignHandle = nullptr;
     QPointer<QWidget> container;
     bool pageFocused = false;
     QList<QKeySequence> shortcuts;
     QHash<quint32, QKeySequence> grabbed; // (keycode << 16 | modifiers) -> key
     QList<Grab> grabs;
-    quint16 ignoredModifiers = 0;
 };
