@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -216,26 +217,56 @@ bool IsCandidate(xcb_connection_t *c, xcb_window_t window, const QByteArray &win
     return windowPid.isEmpty() || pid <= 0 || Cardinal(windowPid) == quint32(pid);
 }
 
+// The page window among new windows, or 0: the root's children are watched from their
+// creation, and their properties until the class is set.
+xcb_window_t NewPageWindow(xcb_connection_t *c, const xcb_generic_event_t *event,
+                           const QByteArray &windowClass, qint64 pid)
+{
+    xcb_window_t window = 0;
+    switch (event->response_type & 0x7f) {
+    case XCB_CREATE_NOTIFY: {
+        const auto *created = reinterpret_cast<const xcb_create_notify_event_t *>(event);
+        if (created->override_redirect)
+            return 0;
+        window = created->window;
+        const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &mask);
+        break;
+    }
+    case XCB_PROPERTY_NOTIFY:
+        window = reinterpret_cast<const xcb_property_notify_event_t *>(event)->window;
+        break;
+    case XCB_MAP_NOTIFY: // too late not to be seen, not too late to be taken in
+        window = reinterpret_cast<const xcb_map_notify_event_t *>(event)->window;
+        break;
+    default:
+        return 0;
+    }
+    return IsCandidate(c, window, windowClass, pid) ? window : 0;
+}
+
 } // namespace
 
-// Takes the window in the moment it is created, on an X connection and a thread of its own:
-// our event loop may be busy for longer than the browser takes to show its window.
-class ForeignWindowView::Watcher
+// An X connection of our own, read on a thread of its own, for what must never wait for our
+// event loop: taking the window in before it shows, and letting the pointer go on after a
+// press in the page (a busy event loop would hold it for the whole screen).
+class ForeignWindowView::XThread
 {
 public:
-    Watcher(ForeignWindowView *owner, const QByteArray &wantedClass, qint64 wantedPid)
-        : view(owner), windowClass(wantedClass), pid(wantedPid),
-          target(xcb_window_t(owner->winId())), c(xcb_connect(nullptr, nullptr))
+    // `handle` returns true once it is done.
+    using Handler = std::function<bool(xcb_connection_t *c, const xcb_generic_event_t *event)>;
+
+    XThread(const std::function<void(xcb_connection_t *c)> &setUp, Handler handler)
+        : c(xcb_connect(nullptr, nullptr)), handle(std::move(handler))
     {
         if (xcb_connection_has_error(c) || ::pipe(wake) != 0)
             return;
-        const quint32 mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-        xcb_change_window_attributes(c, Root(c), XCB_CW_EVENT_MASK, &mask);
+        setUp(c);
         xcb_flush(c);
         thread = std::thread([this] { Run(); });
     }
 
-    ~Watcher()
+    ~XThread()
     {
         if (thread.joinable()) {
             const char stop = 0;
@@ -245,7 +276,7 @@ public:
         for (const int fd : wake)
             if (fd >= 0)
                 ::close(fd);
-        xcb_disconnect(c);
+        xcb_disconnect(c); // and with it its grabs
     }
 
 private:
@@ -254,52 +285,18 @@ private:
         pollfd watched[2] = {{xcb_get_file_descriptor(c), POLLIN, 0}, {wake[0], POLLIN, 0}};
         for (;;) {
             while (xcb_generic_event_t *event = xcb_poll_for_event(c)) {
-                const xcb_window_t found = Candidate(event);
+                const bool done = handle(c, event);
                 std::free(event);
-                if (found) {
-                    xcb_reparent_window(c, found, target, 0, 0);
-                    xcb_flush(c);
-                    QMetaObject::invokeMethod(
-                        view, [v = view, found] { v->Claim(found); }, Qt::QueuedConnection);
+                if (done)
                     return;
-                }
             }
             if (xcb_connection_has_error(c) || poll(watched, 2, -1) < 0 || watched[1].revents)
                 return;
         }
     }
 
-    xcb_window_t Candidate(xcb_generic_event_t *event)
-    {
-        xcb_window_t window = 0;
-        switch (event->response_type & 0x7f) {
-        case XCB_CREATE_NOTIFY: {
-            const auto *created = reinterpret_cast<xcb_create_notify_event_t *>(event);
-            if (created->override_redirect)
-                return 0;
-            // Its class may not be set yet: watch its properties until it is.
-            window = created->window;
-            const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-            xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &mask);
-            break;
-        }
-        case XCB_PROPERTY_NOTIFY:
-            window = reinterpret_cast<xcb_property_notify_event_t *>(event)->window;
-            break;
-        case XCB_MAP_NOTIFY: // too late not to be seen, not too late to be taken in
-            window = reinterpret_cast<xcb_map_notify_event_t *>(event)->window;
-            break;
-        default:
-            return 0;
-        }
-        return IsCandidate(c, window, windowClass, pid) ? window : 0;
-    }
-
-    ForeignWindowView *view;
-    const QByteArray windowClass;
-    const qint64 pid;
-    const xcb_window_t target;
     xcb_connection_t *c;
+    Handler handle;
     int wake[2] = {-1, -1};
     std::thread thread;
 };
@@ -351,7 +348,22 @@ void ForeignWindowView::Embed(const QByteArray &windowClass, qint64 pid, int tim
     wantedClass = windowClass;
     wantedPid = pid;
     searching = true;
-    watcher = std::make_unique<Watcher>(this, windowClass, pid);
+    const xcb_window_t target = xcb_window_t(winId());
+    watcher = std::make_unique<XThread>(
+        [](xcb_connection_t *c) {
+            const quint32 mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+            xcb_change_window_attributes(c, Root(c), XCB_CW_EVENT_MASK, &mask);
+        },
+        [this, target, windowClass, pid](xcb_connection_t *c, const xcb_generic_event_t *event) {
+            const xcb_window_t found = NewPageWindow(c, event, windowClass, pid);
+            if (!found)
+                return false;
+            xcb_reparent_window(c, found, target, 0, 0);
+            xcb_flush(c);
+            QMetaObject::invokeMethod(
+                this, [this, found] { Claim(found); }, Qt::QueuedConnection);
+            return true;
+        });
     deadline.start(timeoutMs);
     searchTimer.start();
     Search();
@@ -424,15 +436,26 @@ void ForeignWindowView::Wrap()
     container->setAttribute(Qt::WA_NativeWindow);
     container->setGeometry(rect());
     container->show();
-    // Every press in the page stops the pointer until we have given the page the keyboard,
-    // then goes on to the page, as a click-to-focus window manager does it: a page that
-    // only has the keyboard through the pointer loses it to the grab a pop-up takes, and
-    // closes that pop-up at once.
-    xcb_connection_t *c = Connection();
-    xcb_grab_button(c, 0, foreign, XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_SYNC,
-                    XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_BUTTON_INDEX_ANY,
-                    XCB_MOD_MASK_ANY);
-    xcb_flush(c);
+    // Every press in the page stops the pointer until the page has the keyboard, then goes on
+    // to the page, as a click-to-focus window manager does it: a page that only has the
+    // keyboard through the pointer loses it to the grab a pop-up takes, and closes that
+    // pop-up at once.
+    const xcb_window_t page = foreign;
+    presses = std::make_unique<XThread>(
+        [page](xcb_connection_t *c) {
+            xcb_grab_button(c, 0, page, XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_SYNC,
+                            XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_BUTTON_INDEX_ANY,
+                            XCB_MOD_MASK_ANY);
+        },
+        [page](xcb_connection_t *c, const xcb_generic_event_t *event) {
+            if ((event->response_type & 0x7f) == XCB_BUTTON_PRESS) {
+                const auto *press = reinterpret_cast<const xcb_button_press_event_t *>(event);
+                xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, page, press->time);
+                xcb_allow_events(c, XCB_ALLOW_REPLAY_POINTER, press->time);
+                xcb_flush(c);
+            }
+            return false;
+        });
     ApplyGrabs(true);
     positionTimer.start();
     emit embedded();
@@ -444,9 +467,9 @@ void ForeignWindowView::Release()
     searchTimer.stop();
     deadline.stop();
     watcher.reset();
+    presses.reset();
     if (xcb_connection_t *c = Connection(); c && foreign) {
         ApplyGrabs(false);
-        xcb_ungrab_button(c, XCB_BUTTON_INDEX_ANY, foreign, XCB_MOD_MASK_ANY);
         xcb_unmap_window(c, foreign);
         xcb_reparent_window(c, foreign, Root(c), 0, 0);
         xcb_flush(c);
@@ -558,6 +581,7 @@ bool ForeignWindowView::nativeEventFilter(const QByteArray &eventType, void *mes
         if (foreign && destroyed->window == foreign) {
             // Gone with its process: nothing may be asked of it any more.
             foreign = 0;
+            presses.reset();
             grabs.clear();
             grabbed.clear();
             pageFocused = false;
@@ -581,17 +605,6 @@ bool ForeignWindowView::nativeEventFilter(const QByteArray &eventType, void *mes
         if (foreign && configured->window == foreign && !(generic->response_type & 0x80))
             positionTimer.start();
         return false;
-    }
-    case XCB_BUTTON_PRESS: {
-        auto *press = reinterpret_cast<xcb_button_press_event_t *>(generic);
-        if (!foreign || press->event != foreign)
-            return false;
-        xcb_connection_t *c = Connection();
-        xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, foreign, press->time);
-        pageFocused = true;
-        xcb_allow_events(c, XCB_ALLOW_REPLAY_POINTER, press->time);
-        xcb_flush(c);
-        return true;
     }
     case XCB_KEY_PRESS:
     case XCB_KEY_RELEASE: {

@@ -80,8 +80,9 @@ private:
     QTimer deadline;
     QTimer positionTimer;
     quint32 foreign = 0;
-    class Watcher;
-    std::unique_ptr<Watcher> watcher;
+    class XThread;
+    std::unique_ptr<XThread> watcher; // for the window, until it is taken in
+    std::unique_ptr<XThread> presses; // for presses in it, while it is shown here
     QPointer<QWidget> container;
     bool pageFocused = false;
     QList<QKeySequence> shortcuts;
