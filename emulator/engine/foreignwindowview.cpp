@@ -304,8 +304,8 @@ private:
 ForeignWindowView::ForeignWindowView(QWidget *parent) : QWidget(parent)
 {
     // A native window of our own: the embedded window sits at its (0, 0), which is where it
-    // puts itself again whenever it re-applies its own bounds.
-    setAttribute(Qt::WA_DontCreateNativeAncestors);
+    // puts itself again whenever it re-applies its own bounds. Its ancestors become native
+    // too, so that a scroll area around it clips it.
     setAttribute(Qt::WA_NativeWindow);
     searchTimer.setInterval(50);
     connect(&searchTimer, &QTimer::timeout, this, &ForeignWindowView::Search);

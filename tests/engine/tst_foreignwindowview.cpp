@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QProcess>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -154,7 +155,10 @@ private slots:
         auto *address = new QLineEdit;
         toolBar->addWidget(address);
         auto *view = new ForeignWindowView;
-        window.setCentralWidget(view);
+        auto *stage = new QScrollArea; // as the window shows a zoomed page
+        stage->setWidgetResizable(true);
+        stage->setWidget(view);
+        window.setCentralWidget(stage);
         window.resize(600, 500);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
