@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLoggingCategory>
-#include <QMouseEvent>
 #include <QWindow>
 
 #include <xcb/xcb.h>
