@@ -269,6 +269,15 @@ private Q_SLOTS:
         QSignalSpy navigated(page, &BrowserPage::navigated);
         window->Start();
         QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 30000);
+        // Typed into the page wherever the pointer is, once clicked into; and the window's
+        // shortcuts still work, while the page keeps the keyboard.
+        QVERIFY(Click("text"));
+        const QPoint toolbar = window->toolsBar()->mapToGlobal(QPoint(2, 2));
+        QProcess::execute("xdotool", {"mousemove", QString::number(toolbar.x()),
+                                      QString::number(toolbar.y()), "type", "hi"});
+        QTRY_COMPARE(Evaluate(page, "document.title"), "typed hi");
+        QProcess::execute("xdotool", {"key", "ctrl+r"});
+        QTRY_COMPARE(Evaluate(page, "innerWidth + ' ' + document.title"), "915 typed hi");
         QVERIFY(Click("away"));
         QTRY_VERIFY_WITH_TIMEOUT(page->url().fileName() == "device.html", 10000);
         QCOMPARE(navigated.last().at(1).value<BrowserPage::NavigationCause>(),
