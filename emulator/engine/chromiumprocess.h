@@ -40,6 +40,9 @@ Q_SIGNALS:
     void finished(const QString &problem);
 
 private:
+    // The platform's part: the pipe's ends made and handed to the browser as it starts.
+    bool Launch(const QString &program, QStringList arguments, QString *problem);
+    static bool RunningAsRoot();
     void OnFinished(int exitCode, QProcess::ExitStatus status);
 
     QProcess process;

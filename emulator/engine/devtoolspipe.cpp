@@ -1,22 +1,9 @@
 #include "engine/devtoolspipe.h"
 
 #include <QJsonDocument>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
-
-void MakeNonBlocking(int fd)
-{
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-}
 
 DevToolsReply Unanswered()
 {
@@ -25,18 +12,10 @@ DevToolsReply Unanswered()
 
 } // namespace
 
-DevToolsPipe::DevToolsPipe(int read, int write, QObject *parent)
-    : QObject(parent), readFd(read), writeFd(write), expiry(new QTimer(this))
+DevToolsPipe::DevToolsPipe(qintptr readEnd, qintptr writeEnd, QObject *parent)
+    : QObject(parent), expiry(new QTimer(this))
 {
-    // A write after the browser died must fail with EPIPE, not end this program.
-    std::signal(SIGPIPE, SIG_IGN);
-    MakeNonBlocking(readFd);
-    MakeNonBlocking(writeFd);
-    readable = new QSocketNotifier(readFd, QSocketNotifier::Read, this);
-    writable = new QSocketNotifier(writeFd, QSocketNotifier::Write, this);
-    writable->setEnabled(false);
-    connect(readable, &QSocketNotifier::activated, this, &DevToolsPipe::Read);
-    connect(writable, &QSocketNotifier::activated, this, &DevToolsPipe::Flush);
+    OpenEnds(readEnd, writeEnd);
     expiry->setSingleShot(true);
     connect(expiry, &QTimer::timeout, this, &DevToolsPipe::ExpireOverdue);
 }
@@ -67,43 +46,14 @@ void DevToolsPipe::Send(const QString &method, const QJsonObject &params, const 
     output += QJsonDocument(message).toJson(QJsonDocument::Compact);
     output += '\0';
     // Written from the event loop, so that no reply can come back within this call.
-    writable->setEnabled(true);
+    WantWrite();
 }
 
-void DevToolsPipe::Flush()
+void DevToolsPipe::Received(const QByteArray &bytes, bool ended)
 {
-    while (!output.isEmpty() && writeFd >= 0) {
-        const ssize_t written = ::write(writeFd, output.constData(), size_t(output.size()));
-        if (written > 0) {
-            output.remove(0, written);
-        } else if (written < 0 && errno == EINTR) {
-            continue;
-        } else if (written < 0 && errno == EAGAIN) {
-            return; // full: the notifier calls again when it drains
-        } else {
-            Close(); // EPIPE: the browser is gone
-            return;
-        }
-    }
-    if (writable)
-        writable->setEnabled(false);
-}
-
-void DevToolsPipe::Read()
-{
-    bool ended = false;
-    char chunk[64 * 1024];
-    for (;;) {
-        const ssize_t count = ::read(readFd, chunk, sizeof chunk);
-        if (count > 0) {
-            input.append(chunk, count);
-            continue;
-        }
-        if (count < 0 && errno == EINTR)
-            continue;
-        ended = !(count < 0 && errno == EAGAIN);
-        break;
-    }
+    if (!isOpen())
+        return; // what was still on its way when the pipe closed
+    input += bytes;
     qsizetype start = 0;
     for (qsizetype end; (end = input.indexOf('\0', start)) >= 0; start = end + 1) {
         Dispatch(input.mid(start, end - start));
@@ -179,16 +129,9 @@ void DevToolsPipe::ArmExpiry()
 
 void DevToolsPipe::Close()
 {
-    if (!isOpen() && writeFd < 0)
+    if (!isOpen())
         return;
-    for (QSocketNotifier *notifier : {readable, writable}) {
-        notifier->setEnabled(false);
-        notifier->deleteLater(); // may be running the current slot
-    }
-    readable = writable = nullptr;
-    ::close(readFd);
-    ::close(writeFd);
-    readFd = writeFd = -1;
+    CloseEnds();
     output.clear();
     expiry->stop();
     QList<int> ids = waiting.keys();

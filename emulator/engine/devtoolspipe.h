@@ -7,8 +7,8 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
-class QSocketNotifier;
 class QTimer;
 
 // What became of one command.
@@ -35,8 +35,8 @@ public:
     // A message this long is the browser's fault or a hostile one: the pipe closes.
     static constexpr qsizetype MaximumMessageBytes = 512 * 1024 * 1024;
 
-    // Takes both descriptors, which it closes when it closes.
-    DevToolsPipe(int readFd, int writeFd, QObject *parent = nullptr);
+    // Takes both ends (descriptors; handles on Windows), which it closes when it closes.
+    DevToolsPipe(qintptr readEnd, qintptr writeEnd, QObject *parent = nullptr);
     ~DevToolsPipe() override;
 
     // `handler` gets the reply, or an unanswered one after `timeoutMs` or when the pipe
@@ -44,7 +44,7 @@ public:
     // one attached target; empty, the browser itself.
     void Send(const QString &method, const QJsonObject &params = {}, const QString &sessionId = {},
               ReplyHandler handler = {}, int timeoutMs = DefaultTimeoutMs);
-    bool isOpen() const { return readFd >= 0; }
+    bool isOpen() const { return ends != nullptr; }
     void Close();
 
 Q_SIGNALS:
@@ -59,17 +59,25 @@ private:
         QDeadlineTimer deadline;
     };
 
-    void Read();
+    // The platform's part: watching both ends, writing what waits, closing them.
+    struct Ends;
+    struct EndsDeleter
+    {
+        void operator()(Ends *ends) const;
+    };
+    void OpenEnds(qintptr readEnd, qintptr writeEnd);
+    void WantWrite();
     void Flush();
+    void CloseEnds();
+
+    // What the browser wrote; `ended` when it closed its end.
+    void Received(const QByteArray &bytes, bool ended);
     void Dispatch(const QByteArray &text);
     void Answer(int id, const DevToolsReply &reply);
     void ExpireOverdue();
     void ArmExpiry();
 
-    int readFd;
-    int writeFd;
-    QSocketNotifier *readable = nullptr;
-    QSocketNotifier *writable = nullptr;
+    std::unique_ptr<Ends, EndsDeleter> ends;
     QTimer *expiry;
     QByteArray input;
     QByteArray output;

@@ -47,7 +47,7 @@ public:
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
-signals:
+Q_SIGNALS:
     void embedded();
     void failed(const QString &problem);
     // The embedded window is gone (its process closed it or ended).

@@ -5,8 +5,12 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <cerrno>
 #include <csignal>
+#endif
 
 namespace {
 
@@ -17,7 +21,16 @@ constexpr int MaximumTemporaryParentLength = 40;
 
 bool ProcessEnded(qint64 pid)
 {
+#ifdef Q_OS_WIN
+    const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
+    if (!process)
+        return ::GetLastError() == ERROR_INVALID_PARAMETER;
+    const bool ended = ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    ::CloseHandle(process);
+    return ended;
+#else
     return pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+#endif
 }
 
 void RemoveEnded(const QString &parent)

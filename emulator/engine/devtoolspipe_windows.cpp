@@ -1,0 +1,73 @@
+// The pipe's ends as Windows handles: anonymous pipes have no waiting for readiness, so a
+// thread of the pipe's own reads, and writes go straight through.
+#include "engine/devtoolspipe.h"
+
+#include <QMetaObject>
+
+#include <atomic>
+#include <thread>
+
+#include <windows.h>
+
+struct DevToolsPipe::Ends
+{
+    HANDLE read;
+    HANDLE write;
+    std::thread reader;
+    std::atomic<bool> done{false};
+};
+
+void DevToolsPipe::EndsDeleter::operator()(Ends *ends) const
+{
+    delete ends;
+}
+
+void DevToolsPipe::OpenEnds(qintptr readEnd, qintptr writeEnd)
+{
+    ends.reset(new Ends{reinterpret_cast<HANDLE>(readEnd), reinterpret_cast<HANDLE>(writeEnd)});
+    const HANDLE read = ends->read;
+    std::atomic<bool> *done = &ends->done;
+    ends->reader = std::thread([this, read, done] {
+        char chunk[64 * 1024];
+        DWORD count = 0;
+        while (::ReadFile(read, chunk, sizeof chunk, &count, nullptr) && count > 0) {
+            const QByteArray bytes(chunk, int(count));
+            QMetaObject::invokeMethod(
+                this, [this, bytes] { Received(bytes, false); }, Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(
+            this, [this] { Received({}, true); }, Qt::QueuedConnection);
+        *done = true;
+    });
+}
+
+void DevToolsPipe::WantWrite()
+{
+    QMetaObject::invokeMethod(this, &DevToolsPipe::Flush, Qt::QueuedConnection);
+}
+
+void DevToolsPipe::Flush()
+{
+    while (!output.isEmpty() && ends) {
+        DWORD written = 0;
+        if (!::WriteFile(ends->write, output.constData(), DWORD(output.size()), &written,
+                         nullptr)) {
+            Close(); // the browser is gone
+            return;
+        }
+        output.remove(0, qsizetype(written));
+    }
+}
+
+void DevToolsPipe::CloseEnds()
+{
+    ::CloseHandle(ends->write);
+    // The reader may be waiting in ReadFile, or just about to: cancel until it has ended.
+    while (!ends->done) {
+        ::CancelSynchronousIo(static_cast<HANDLE>(ends->reader.native_handle()));
+        ::Sleep(5);
+    }
+    ends->reader.join();
+    ::CloseHandle(ends->read);
+    ends.reset();
+}
