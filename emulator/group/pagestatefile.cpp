@@ -1,15 +1,13 @@
-#include "pagestatefile.h"
+#include "group/pagestatefile.h"
 
-#include "emulatorwindow.h"
+#include "engine/browserpage.h"
+#include "ui/emulatorwindow.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
 #include <QSaveFile>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
-#include <QWebEngineView>
 
 namespace {
 
@@ -23,30 +21,34 @@ QJsonArray RectArray(const QRect &rect)
 PageStateFile::PageStateFile(EmulatorWindow *emulatorWindow, const QString &filePath)
     : QObject(emulatorWindow), window(emulatorWindow), path(filePath)
 {
-    connect(window->page(), &QWebEnginePage::loadFinished, this, [this] { ++loads; });
+    connect(window->page(), &BrowserPage::loadFinished, this, [this] { ++loads; });
     connect(&timer, &QTimer::timeout, this, [this] {
+        if (asking || !window->page()->isActive())
+            return;
+        asking = true;
         const QPointer<PageStateFile> self(this);
         // The follow script's world; -1 before it runs.
-        window->page()->runJavaScript(
+        window->page()->Evaluate(
             QStringLiteral("window.__velmoraGroup ? window.__velmoraGroup.fraction() : -1"),
-            QWebEngineScript::ApplicationWorld, [self](const QVariant &fraction) {
-                if (self)
-                    self->Update(fraction.toDouble());
-            });
+            [self](const QJsonValue &fraction, const QString &problem) {
+                if (!self)
+                    return;
+                self->asking = false;
+                self->Update(problem.isEmpty() ? fraction.toDouble(-1) : -1);
+            },
+            BrowserPage::World::Isolated);
     });
     timer.start(IntervalMs);
 }
 
 void PageStateFile::Update(double fraction)
 {
-    QJsonObject state{{QStringLiteral("address"), window->page()->url().toString()},
-                      {QStringLiteral("title"), window->page()->title()},
-                      {QStringLiteral("fraction"), fraction},
-                      {QStringLiteral("loads"), loads},
-                      {QStringLiteral("frame"), RectArray(window->frameGeometry())}};
-    if (const QWebEngineView *view = QWebEngineView::forPage(window->page()))
-        state.insert(QStringLiteral("view"),
-                     RectArray(QRect(view->mapToGlobal(QPoint(0, 0)), view->size())));
+    const QJsonObject state{{QStringLiteral("address"), window->page()->url().toString()},
+                            {QStringLiteral("title"), window->page()->title()},
+                            {QStringLiteral("fraction"), fraction},
+                            {QStringLiteral("loads"), loads},
+                            {QStringLiteral("frame"), RectArray(window->frameGeometry())},
+                            {QStringLiteral("view"), RectArray(window->pageGeometry())}};
     const QByteArray bytes = QJsonDocument(state).toJson(QJsonDocument::Compact);
     if (bytes == written)
         return;

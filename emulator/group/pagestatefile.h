@@ -27,4 +27,6 @@ private:
     QTimer timer;
     QByteArray written;
     int loads = 0;
+    // One question to the page at a time: a busy page is not asked again and again.
+    bool asking = false;
 };
