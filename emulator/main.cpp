@@ -2,6 +2,7 @@
 #include "core/emulatorrequest.h"
 #include "core/profiledirectory.h"
 #include "core/useragentdetails.h"
+#include "core/windowtitle.h"
 #include "engine/chromiumpage.h"
 #include "group/groupmember.h"
 #include "group/pagestatefile.h"
@@ -25,35 +26,6 @@ EmulatorRequest RequestFrom(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     return ParseEmulatorArguments(arguments);
-}
-
-// Until the core has them.
-QString ChromiumProgram(const EmulatorRequest &)
-{
-    const QString chosen = qEnvironmentVariable("VELMORA_CHROMIUM");
-    return chosen.isEmpty() ? QStringLiteral("/usr/bin/chromium") : chosen;
-}
-
-QString EmulatorWindowTitle(const EmulatorRequest &request, const ProfileDirectory &directory)
-{
-    const QString product = QStringLiteral("Velmora Mobile Emulator");
-    if (request.profileName.isEmpty())
-        return product + QStringLiteral(" (private)");
-    QString privacy;
-    if (!directory.isClaimed()) {
-        privacy = directory.isInUse() ? QStringLiteral(" (private: profile in use)")
-                                      : QStringLiteral(" (private: profile unavailable)");
-    }
-    return request.profileName + privacy + QStringLiteral(" - ") + product;
-}
-
-QString ProfileDescription(const EmulatorRequest &request, const ProfileDirectory &directory)
-{
-    if (directory.isClaimed())
-        return request.profileName + QStringLiteral(", data kept in ") + directory.path();
-    if (request.profileName.isEmpty())
-        return QStringLiteral("none; browsing data is private and not kept");
-    return request.profileName + QStringLiteral(", private: ") + directory.problem();
 }
 
 } // namespace
@@ -80,9 +52,10 @@ int main(int argc, char *argv[])
     const ProfileDirectory directory(request.profileName);
     if (!directory.problem().isEmpty())
         Complain(directory.problem() + QStringLiteral("; browsing data stays private"));
-    const QString browser = ChromiumProgram(request);
+    const BrowserProgram browser = ChromiumProgram(request);
     ChromiumPage::Options engine;
-    engine.program = browser;
+    engine.program = browser.path;
+    engine.unavailable = browser.problem;
     engine.userDataDir = directory.isClaimed() ? directory.path() : QString();
     auto *page = new ChromiumPage(engine);
     EmulatorWindow window(request, device, DeriveUserAgentDetails(request.userAgent), page,

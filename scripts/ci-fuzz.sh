@@ -13,13 +13,14 @@ build=build-fuzz
 seconds=${FUZZ_SECONDS:-60}
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELMORA_WERROR=ON -DVELMORA_FUZZ=ON -DBUILD_TESTING=OFF -DVELMORA_BUILD_EMULATOR=OFF
-cmake --build "$build" --target fuzz_configreader fuzz_arguments fuzz_groupmessage -j2
+cmake --build "$build" --target fuzz_configreader fuzz_arguments fuzz_groupmessage \
+    fuzz_emulatorarguments -j2
 
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 mkdir -p "$build/artifacts"
 status=0
-for target in configreader arguments groupmessage; do
+for target in configreader arguments groupmessage emulatorarguments; do
     # The corpus grows in the build tree; the committed seeds stay as they are.
     corpus="$build/corpus/$target"
     mkdir -p "$corpus"

@@ -1,28 +1,14 @@
 #include "emulatorrequest.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cstdio>
-#include <utility>
+#include <vector>
 
 namespace {
-
-bool IsHelpOption(const QString &argument)
-{
-    return argument == EmulatorOption::Help || argument == EmulatorOption::LongHelp;
-}
-
-bool IsOptionName(const QString &argument)
-{
-    using namespace EmulatorOption;
-    for (QLatin1String name : {WindowSize, Ppi, Input, UserAgent, ProfileName, DumpMetrics, Zoom,
-                               Orientation, Screenshot, Follow, LiveReload, StateFile}) {
-        if (argument == name)
-            return true;
-    }
-    return IsHelpOption(argument);
-}
 
 bool HasControlCharacter(const QString &text)
 {
@@ -44,6 +30,242 @@ QString Printable(const QString &value)
     return shown;
 }
 
+// "-x", not "-" nor a negative number: a mistyped or unknown option rather than a value.
+bool LooksLikeOption(const QString &argument)
+{
+    return argument.size() > 1 && argument.front() == QLatin1Char('-') && !argument.at(1).isDigit();
+}
+
+bool InSideRange(int side)
+{
+    return side >= EmulatorOption::MinimumSide && side <= EmulatorOption::MaximumSide;
+}
+
+bool ReadWindowSize(const QString &value, EmulatorRequest &request)
+{
+    static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,5})[xX]([0-9]{1,5})$"));
+    const QRegularExpressionMatch match = pattern.match(value);
+    if (!match.hasMatch())
+        return false;
+    const QSize size(match.captured(1).toInt(), match.captured(2).toInt());
+    if (!InSideRange(size.width()) || !InSideRange(size.height()))
+        return false;
+    request.windowSize = size;
+    return true;
+}
+
+bool ReadPpi(const QString &value, EmulatorRequest &request)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[0-9]{1,4}$"));
+    if (!pattern.match(value).hasMatch())
+        return false;
+    const int ppi = value.toInt();
+    if (ppi < EmulatorOption::MinimumPpi || ppi > EmulatorOption::MaximumPpi)
+        return false;
+    request.ppi = ppi;
+    return true;
+}
+
+bool ReadInput(const QString &value, EmulatorRequest &request)
+{
+    for (InputMethod input : {InputMethod::Mouse, InputMethod::Touch, InputMethod::Keys}) {
+        if (value == InputMethodName(input)) {
+            request.input = input;
+            return true;
+        }
+    }
+    return false;
+}
+
+// "fit", or a whole percentage; a trailing percent sign is allowed, as menus show it.
+bool ReadZoom(const QString &value, EmulatorRequest &request)
+{
+    using namespace EmulatorOption;
+    if (value.compare(ZoomFit, Qt::CaseInsensitive) == 0) {
+        request.zoomPercent = 0;
+        return true;
+    }
+    static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,4})%?$"));
+    const QRegularExpressionMatch match = pattern.match(value);
+    const int percent = match.hasMatch() ? match.captured(1).toInt() : 0;
+    if (percent < MinimumZoomPercent || percent > MaximumZoomPercent)
+        return false;
+    request.zoomPercent = percent;
+    return true;
+}
+
+bool ReadOrientation(const QString &value, EmulatorRequest &request)
+{
+    using namespace EmulatorOption;
+    if (value == OrientationPortrait)
+        request.orientation = ScreenOrientation::Portrait;
+    else if (value == OrientationLandscape)
+        request.orientation = ScreenOrientation::Landscape;
+    else
+        return false;
+    return true;
+}
+
+bool ReadSwitch(const QString &value, bool &target)
+{
+    if (value != EmulatorOption::On && value != EmulatorOption::Off)
+        return false;
+    target = value == EmulatorOption::On;
+    return true;
+}
+
+// Control characters would end up in request headers and the window title.
+bool ReadText(const QString &value, QString &target)
+{
+    if (value.trimmed().isEmpty() || HasControlCharacter(value))
+        return false;
+    target = value;
+    return true;
+}
+
+bool ReadPath(const QString &value, QString &target)
+{
+    if (value.isEmpty())
+        return false;
+    target = value;
+    return true;
+}
+
+using Reader = bool (*)(const QString &value, EmulatorRequest &request);
+
+// A reader of one field of the request, for the options that share a kind of value.
+template <auto Read, auto Field> bool Into(const QString &value, EmulatorRequest &request)
+{
+    return Read(value, request.*Field);
+}
+
+// One option: all that the parser, its messages and -help know of it.
+struct Option
+{
+    QLatin1String name;
+    QString placeholder;    // the value in -help; empty: the option takes no value
+    QString help;           // the rest of its -help line
+    QString expected;       // what a usable value looks like
+    QString fallback;       // what stands in while no usable value was given
+    Reader read;            // stores a usable value in the request; false for any other
+    bool dashValue = false; // the value may look like an option (profile names are the user's)
+    QLatin1String alias{};  // another spelling, or empty
+};
+
+const std::vector<Option> &Options()
+{
+    using namespace EmulatorOption;
+    static const std::vector<Option> options = [] {
+        const EmulatorRequest defaults;
+        const QString either = QStringLiteral("%1|%2");
+        const QString onOff = either.arg(On, Off);
+        const QString onOrOff = QStringLiteral("expected %1 or %2").arg(On, Off);
+        const QString file = QStringLiteral("FILE");
+        const QString aFile = QStringLiteral("expected a file path");
+        const QString text = QStringLiteral("expected text without control characters");
+        std::vector<Option> table = {
+            {WindowSize, QStringLiteral("WxH"),
+             QStringLiteral("screen in device pixels, sides %1 to %2 (default %3x%4)")
+                 .arg(MinimumSide)
+                 .arg(MaximumSide)
+                 .arg(defaults.windowSize.width())
+                 .arg(defaults.windowSize.height()),
+             QStringLiteral("expected WIDTHxHEIGHT, each from %1 to %2")
+                 .arg(MinimumSide)
+                 .arg(MaximumSide),
+             QStringLiteral("using %1x%2")
+                 .arg(defaults.windowSize.width())
+                 .arg(defaults.windowSize.height()),
+             ReadWindowSize},
+            {Ppi, QStringLiteral("N"),
+             QStringLiteral("density %1 to %2; the ratio is N/%3 (default %4)")
+                 .arg(MinimumPpi)
+                 .arg(MaximumPpi)
+                 .arg(BaselinePpi)
+                 .arg(defaults.ppi),
+             QStringLiteral("expected a whole number from %1 to %2")
+                 .arg(MinimumPpi)
+                 .arg(MaximumPpi),
+             QStringLiteral("using %1").arg(defaults.ppi), ReadPpi},
+            {Input, either.arg(InputTouch, InputKeys) + QLatin1Char('|') + InputMouse,
+             QStringLiteral("how the page is used (default %1)")
+                 .arg(InputMethodName(defaults.input)),
+             QStringLiteral("expected %1, %2 or %3").arg(InputTouch, InputKeys, InputMouse),
+             QStringLiteral("using %1").arg(InputMethodName(defaults.input)), ReadInput},
+            {UserAgent, QStringLiteral("TEXT"),
+             QStringLiteral("the browser's user agent, as one argument"), text,
+             QStringLiteral("using the browser's own user agent"),
+             Into<ReadText, &EmulatorRequest::userAgent>},
+            {ProfileName, QStringLiteral("NAME"),
+             QStringLiteral("keep browsing data under this name (default: private)"), text,
+             QStringLiteral("using private browsing data"),
+             Into<ReadText, &EmulatorRequest::profileName>, true},
+            {Zoom, either.arg(ZoomFit, QLatin1String("PERCENT")),
+             QStringLiteral("display zoom, %1 to %2; the page sees no change (default %3)")
+                 .arg(MinimumZoomPercent)
+                 .arg(MaximumZoomPercent)
+                 .arg(ZoomFit),
+             QStringLiteral("expected %1 or a percentage from %2 to %3")
+                 .arg(ZoomFit)
+                 .arg(MinimumZoomPercent)
+                 .arg(MaximumZoomPercent),
+             QStringLiteral("fitting the screen"), ReadZoom},
+            {Orientation, either.arg(OrientationPortrait, OrientationLandscape),
+             QStringLiteral("turn the screen to this orientation"),
+             QStringLiteral("expected %1 or %2").arg(OrientationPortrait, OrientationLandscape),
+             QStringLiteral("keeping the window size's orientation"), ReadOrientation},
+            {Screenshot, file, QStringLiteral("save the loaded page's viewport as PNG, then exit"),
+             aFile, QStringLiteral("no screenshot is taken"),
+             Into<ReadPath, &EmulatorRequest::screenshotPath>},
+            {DumpMetrics, file,
+             QStringLiteral("write the loaded page's metrics as JSON, then exit"), aFile,
+             QStringLiteral("no metrics are written"),
+             Into<ReadPath, &EmulatorRequest::dumpMetricsPath>},
+            {Follow, onOff,
+             QStringLiteral("mirror navigation, scrolling and clicks of the group (default %1)")
+                 .arg(On),
+             onOrOff, QStringLiteral("using %1").arg(On),
+             Into<ReadSwitch, &EmulatorRequest::follow>},
+            {LiveReload, onOff,
+             QStringLiteral("reload a file page when its folder changes (default %1)").arg(On),
+             onOrOff, QStringLiteral("using %1").arg(On),
+             Into<ReadSwitch, &EmulatorRequest::liveReload>},
+            {StateFile, file,
+             QStringLiteral("keep the page's address, scroll and title there as JSON"), aFile,
+             QStringLiteral("no state is written"),
+             Into<ReadPath, &EmulatorRequest::stateFilePath>},
+            {Chromium, QStringLiteral("PATH"),
+             QStringLiteral("the browser program that renders the pages (see below)"),
+             QStringLiteral("expected a program's path"),
+             QStringLiteral("using $%1, else %2")
+                 .arg(QLatin1String(ChromiumVariable), DefaultChromium),
+             Into<ReadPath, &EmulatorRequest::chromiumPath>},
+            {Help,
+             {},
+             QStringLiteral("show this help, then exit"),
+             {},
+             {},
+             [](const QString &, EmulatorRequest &request) {
+                 request.helpRequested = true;
+                 return true;
+             },
+             false,
+             LongHelp},
+        };
+        return table;
+    }();
+    return options;
+}
+
+const Option *FindOption(const QString &argument)
+{
+    for (const Option &option : Options()) {
+        if (argument == option.name || (!option.alias.isEmpty() && argument == option.alias))
+            return &option;
+    }
+    return nullptr;
+}
+
 class Parser
 {
 public:
@@ -53,8 +275,6 @@ public:
     {
         while (position < arguments.size()) {
             const QString argument = arguments.at(position++);
-            if (argument == EmulatorOption::EngineArguments)
-                break;
             if (argument.startsWith(QLatin1Char('-')))
                 ReadOption(argument);
             else if (request.address.isEmpty())
@@ -68,207 +288,36 @@ public:
     }
 
 private:
-    void ReadOption(const QString &option)
+    void ReadOption(const QString &argument)
     {
-        using namespace EmulatorOption;
-        if (!IsOptionName(option)) {
-            Report(QStringLiteral("unknown option \"%1\" ignored").arg(Printable(option)));
+        const Option *option = FindOption(argument);
+        if (option == nullptr) {
+            Report(QStringLiteral("unknown option \"%1\" ignored").arg(Printable(argument)));
             return;
         }
-        if (IsHelpOption(option)) {
-            request.helpRequested = true;
+        if (option->placeholder.isEmpty()) {
+            option->read(QString(), request);
             return;
         }
-        // A following option name is not taken as a value, so one forgotten value does not
-        // swallow the next option.
-        if (position >= arguments.size() || IsOptionName(arguments.at(position))) {
-            Report(QStringLiteral("%1 needs a value; %2").arg(option, DefaultNote(option)));
+        // Neither a known option nor, mostly, anything that looks like one is taken as a
+        // value, so one forgotten value does not swallow the next option.
+        if (position >= arguments.size() || FindOption(arguments.at(position)) != nullptr ||
+            (!option->dashValue && LooksLikeOption(arguments.at(position)))) {
+            Report(QStringLiteral("%1 needs a value; %2").arg(option->name, Fallback(*option)));
             return;
         }
         const QString value = arguments.at(position++);
-        bool ok = true;
-        if (option == WindowSize)
-            ok = ReadWindowSize(value);
-        else if (option == Ppi)
-            ok = ReadPpi(value);
-        else if (option == Input)
-            ok = ReadInput(value);
-        else if (option == UserAgent)
-            ok = ReadText(value, request.userAgent);
-        else if (option == ProfileName)
-            ok = ReadText(value, request.profileName);
-        else if (option == Zoom)
-            ok = ReadZoom(value);
-        else if (option == Orientation)
-            ok = ReadOrientation(value);
-        else if (option == Screenshot)
-            ok = ReadPath(value, request.screenshotPath);
-        else if (option == Follow)
-            ok = ReadSwitch(value, request.follow);
-        else if (option == LiveReload)
-            ok = ReadSwitch(value, request.liveReload);
-        else if (option == StateFile)
-            ok = ReadPath(value, request.stateFilePath);
-        else
-            ok = ReadPath(value, request.dumpMetricsPath);
-        if (ok)
+        if (option->read(value, request))
             accepted.append(option);
         else
             Report(QStringLiteral("%1 \"%2\" is not valid (%3); %4")
-                       .arg(option, Printable(value), ExpectedNote(option), DefaultNote(option)));
+                       .arg(option->name, Printable(value), option->expected, Fallback(*option)));
     }
 
-    bool ReadWindowSize(const QString &value)
+    QString Fallback(const Option &option) const
     {
-        static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,5})[xX]([0-9]{1,5})$"));
-        const QRegularExpressionMatch match = pattern.match(value);
-        if (!match.hasMatch())
-            return false;
-        const QSize size(match.captured(1).toInt(), match.captured(2).toInt());
-        if (!InSideRange(size.width()) || !InSideRange(size.height()))
-            return false;
-        request.windowSize = size;
-        return true;
-    }
-
-    bool ReadPpi(const QString &value)
-    {
-        static const QRegularExpression pattern(QStringLiteral("^[0-9]{1,4}$"));
-        if (!pattern.match(value).hasMatch())
-            return false;
-        const int ppi = value.toInt();
-        if (ppi < EmulatorOption::MinimumPpi || ppi > EmulatorOption::MaximumPpi)
-            return false;
-        request.ppi = ppi;
-        return true;
-    }
-
-    bool ReadInput(const QString &value)
-    {
-        for (InputMethod input : {InputMethod::Mouse, InputMethod::Touch, InputMethod::Keys}) {
-            if (value == InputMethodName(input)) {
-                request.input = input;
-                return true;
-            }
-        }
-        return false;
-    }
-
-    // "fit", or a whole percentage; a trailing percent sign is allowed, as menus show it.
-    bool ReadZoom(const QString &value)
-    {
-        using namespace EmulatorOption;
-        if (value.compare(ZoomFit, Qt::CaseInsensitive) == 0) {
-            request.zoomPercent = 0;
-            return true;
-        }
-        static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,4})%?$"));
-        const QRegularExpressionMatch match = pattern.match(value);
-        const int percent = match.hasMatch() ? match.captured(1).toInt() : 0;
-        if (percent < MinimumZoomPercent || percent > MaximumZoomPercent)
-            return false;
-        request.zoomPercent = percent;
-        return true;
-    }
-
-    bool ReadOrientation(const QString &value)
-    {
-        using namespace EmulatorOption;
-        if (value == OrientationPortrait)
-            request.orientation = ScreenOrientation::Portrait;
-        else if (value == OrientationLandscape)
-            request.orientation = ScreenOrientation::Landscape;
-        else
-            return false;
-        return true;
-    }
-
-    static bool ReadSwitch(const QString &value, bool &target)
-    {
-        if (value != EmulatorOption::On && value != EmulatorOption::Off)
-            return false;
-        target = value == EmulatorOption::On;
-        return true;
-    }
-
-    // Control characters would end up in request headers and the window title.
-    static bool ReadText(const QString &value, QString &target)
-    {
-        if (value.trimmed().isEmpty() || HasControlCharacter(value))
-            return false;
-        target = value;
-        return true;
-    }
-
-    static bool ReadPath(const QString &value, QString &target)
-    {
-        target = value;
-        return !value.isEmpty();
-    }
-
-    static bool InSideRange(int side)
-    {
-        return side >= EmulatorOption::MinimumSide && side <= EmulatorOption::MaximumSide;
-    }
-
-    static QString ExpectedNote(const QString &option)
-    {
-        using namespace EmulatorOption;
-        if (option == WindowSize)
-            return QStringLiteral("expected WIDTHxHEIGHT, each from %1 to %2")
-                .arg(MinimumSide)
-                .arg(MaximumSide);
-        if (option == Ppi)
-            return QStringLiteral("expected a whole number from %1 to %2")
-                .arg(MinimumPpi)
-                .arg(MaximumPpi);
-        if (option == Input)
-            return QStringLiteral("expected %1, %2 or %3").arg(InputTouch, InputKeys, InputMouse);
-        if (option == Zoom)
-            return QStringLiteral("expected %1 or a percentage from %2 to %3")
-                .arg(ZoomFit)
-                .arg(MinimumZoomPercent)
-                .arg(MaximumZoomPercent);
-        if (option == Orientation)
-            return QStringLiteral("expected %1 or %2")
-                .arg(OrientationPortrait, OrientationLandscape);
-        if (option == DumpMetrics || option == Screenshot || option == StateFile)
-            return QStringLiteral("expected a file path");
-        if (option == Follow || option == LiveReload)
-            return QStringLiteral("expected %1 or %2").arg(On, Off);
-        return QStringLiteral("expected text without control characters");
-    }
-
-    // What stands in for a value that cannot be used: an earlier good one, or the default.
-    QString DefaultNote(const QString &option) const
-    {
-        using namespace EmulatorOption;
-        if (accepted.contains(option))
-            return QStringLiteral("keeping the earlier value");
-        const EmulatorRequest defaults;
-        if (option == WindowSize)
-            return QStringLiteral("using %1x%2")
-                .arg(defaults.windowSize.width())
-                .arg(defaults.windowSize.height());
-        if (option == Ppi)
-            return QStringLiteral("using %1").arg(defaults.ppi);
-        if (option == Input)
-            return QStringLiteral("using %1").arg(InputMethodName(defaults.input));
-        if (option == UserAgent)
-            return QStringLiteral("using the browser's own user agent");
-        if (option == ProfileName)
-            return QStringLiteral("using private browsing data");
-        if (option == Zoom)
-            return QStringLiteral("fitting the screen");
-        if (option == Orientation)
-            return QStringLiteral("keeping the window size's orientation");
-        if (option == Screenshot)
-            return QStringLiteral("no screenshot is taken");
-        if (option == Follow || option == LiveReload)
-            return QStringLiteral("using %1").arg(On);
-        if (option == StateFile)
-            return QStringLiteral("no state is written");
-        return QStringLiteral("no metrics are written");
+        return accepted.contains(&option) ? QStringLiteral("keeping the earlier value")
+                                          : option.fallback;
     }
 
     void Report(const QString &problem) { request.problems.append(problem); }
@@ -276,7 +325,7 @@ private:
     const QStringList &arguments;
     qsizetype position = 0;
     EmulatorRequest request;
-    QStringList accepted; // the options given a good value so far
+    QList<const Option *> accepted; // the options given a usable value so far
 };
 
 } // namespace
@@ -301,59 +350,61 @@ QString InputMethodName(InputMethod input)
 
 QString EmulatorHelpText()
 {
-    using namespace EmulatorOption;
-    const EmulatorRequest defaults;
-    const QString either = QStringLiteral("%1|%2");
-    const std::pair<QString, QString> options[] = {
-        {WindowSize + QLatin1String(" WxH"),
-         QStringLiteral("screen in device pixels, sides %1 to %2 (default %3x%4)")
-             .arg(MinimumSide)
-             .arg(MaximumSide)
-             .arg(defaults.windowSize.width())
-             .arg(defaults.windowSize.height())},
-        {Ppi + QLatin1String(" N"),
-         QStringLiteral("density %1 to %2; the ratio is N/%3 (default %4)")
-             .arg(MinimumPpi)
-             .arg(MaximumPpi)
-             .arg(BaselinePpi)
-             .arg(defaults.ppi)},
-        {Input + QLatin1Char(' ') + either.arg(InputTouch, InputKeys) + QLatin1Char('|') +
-             InputMouse,
-         QStringLiteral("how the page is used (default %1)").arg(InputMethodName(defaults.input))},
-        {UserAgent + QLatin1String(" TEXT"),
-         QStringLiteral("the browser's user agent, as one argument")},
-        {ProfileName + QLatin1String(" NAME"),
-         QStringLiteral("keep browsing data under this name (default: private)")},
-        {Zoom + QLatin1Char(' ') + either.arg(ZoomFit, QLatin1String("PERCENT")),
-         QStringLiteral("display zoom, %1 to %2; the page sees no change (default %3)")
-             .arg(MinimumZoomPercent)
-             .arg(MaximumZoomPercent)
-             .arg(ZoomFit)},
-        {Orientation + QLatin1Char(' ') + either.arg(OrientationPortrait, OrientationLandscape),
-         QStringLiteral("turn the screen to this orientation")},
-        {Screenshot + QLatin1String(" FILE"),
-         QStringLiteral("save the loaded page's viewport as PNG, then exit")},
-        {DumpMetrics + QLatin1String(" FILE"),
-         QStringLiteral("write the loaded page's metrics as JSON, then exit")},
-        {Follow + QLatin1Char(' ') + either.arg(On, Off),
-         QStringLiteral("mirror navigation, scrolling and clicks of the group (default %1)")
-             .arg(On)},
-        {LiveReload + QLatin1Char(' ') + either.arg(On, Off),
-         QStringLiteral("reload a file page when its folder changes (default %1)").arg(On)},
-        {StateFile + QLatin1String(" FILE"),
-         QStringLiteral("keep the page's address, scroll and title there as JSON")},
-        {Help + QLatin1String(", ") + LongHelp, QStringLiteral("show this help, then exit")},
-        {EngineArguments + QLatin1String(" ..."),
-         QStringLiteral("pass the rest to the browser engine")},
-    };
+    std::vector<std::pair<QString, QString>> lines;
+    for (const Option &option : Options()) {
+        QString shown = option.name;
+        if (!option.alias.isEmpty())
+            shown += QLatin1String(", ") + option.alias;
+        if (!option.placeholder.isEmpty())
+            shown += QLatin1Char(' ') + option.placeholder;
+        lines.emplace_back(shown, option.help);
+    }
     qsizetype width = 0;
-    for (const auto &option : options)
-        width = std::max(width, option.first.size());
+    for (const auto &line : lines)
+        width = std::max(width, line.first.size());
     QString text = QStringLiteral("Usage: VelmoraMobileEmu [options] [address]\n");
-    for (const auto &option : options)
-        text += QLatin1String("  ") + option.first.leftJustified(width + 2) + option.second +
+    for (const auto &line : lines)
+        text += QLatin1String("  ") + line.first.leftJustified(width + 2) + line.second +
                 QLatin1Char('\n');
+    text += QStringLiteral("\nPages are rendered by the system's Chromium, driven over a private "
+                           "pipe and shown in the\nemulator's window; the program is %1 PATH, "
+                           "else $%2, else %3.\n")
+                .arg(EmulatorOption::Chromium, QLatin1String(EmulatorOption::ChromiumVariable),
+                     EmulatorOption::DefaultChromium);
     return text;
+}
+
+BrowserProgram ChromiumProgram(const EmulatorRequest &request)
+{
+    using namespace EmulatorOption;
+    QString given = request.chromiumPath;
+    QString source = Chromium;
+    if (given.isEmpty()) {
+        given = qEnvironmentVariable(ChromiumVariable);
+        source = QLatin1Char('$') + QLatin1String(ChromiumVariable);
+    }
+    if (given.isEmpty()) {
+        given = DefaultChromium;
+        source.clear();
+    }
+    QString path = given;
+    if (!given.contains(QLatin1Char('/')) && !given.contains(QLatin1Char('\\'))) {
+        const QString found = QStandardPaths::findExecutable(given);
+        if (!found.isEmpty())
+            path = found;
+    }
+    const QFileInfo program(path);
+    if (program.isFile() && program.isExecutable())
+        return {program.absoluteFilePath(), {}};
+    const QString from = source.isEmpty() ? QString() : QStringLiteral(" (from %1)").arg(source);
+    return {path,
+            QStringLiteral("no Chromium to render pages: %1%2 %3; install it (on Debian or "
+                           "Ubuntu: apt-get install chromium) or name the program with %4 PATH "
+                           "or $%5")
+                .arg(Printable(path), from,
+                     program.exists() ? QStringLiteral("is not an executable program")
+                                      : QStringLiteral("does not exist"),
+                     Chromium, QLatin1String(ChromiumVariable))};
 }
 
 void Complain(const QString &message)

@@ -6,7 +6,8 @@
 #include <QStringList>
 
 // The emulator's command-line options. The launcher's default catalogue and its help page
-// write exactly these names, so they are spelled out here and nowhere else.
+// write exactly these names, so they are spelled out here and nowhere else; what each one
+// takes, and its -help line, stand in one table in emulatorrequest.cpp.
 namespace EmulatorOption {
 inline constexpr QLatin1String WindowSize{"-windowsize"};    // WxH in device pixels
 inline constexpr QLatin1String Ppi{"-ppi"};                  // density; ratio = N / BaselinePpi
@@ -20,10 +21,13 @@ inline constexpr QLatin1String Screenshot{"-screenshot"};    // PNG file, then e
 inline constexpr QLatin1String Follow{"-follow"};            // on or off
 inline constexpr QLatin1String LiveReload{"-live-reload"};   // on or off
 inline constexpr QLatin1String StateFile{"-state-file"};     // JSON file kept up to date
+inline constexpr QLatin1String Chromium{"-chromium"};        // the browser program to drive
 inline constexpr QLatin1String Help{"-help"};                // also "--help"; no value
 inline constexpr QLatin1String LongHelp{"--help"};
-// Everything after this marker belongs to the browser engine, which reads it itself.
-inline constexpr QLatin1String EngineArguments{"--webEngineArgs"};
+
+// Where the browser program is looked for when -chromium is not given.
+inline constexpr char ChromiumVariable[] = "VELMORA_CHROMIUM";
+inline constexpr QLatin1String DefaultChromium{"/usr/bin/chromium"};
 
 inline constexpr QLatin1String InputTouch{"touch"};
 inline constexpr QLatin1String InputKeys{"keys"};
@@ -74,6 +78,7 @@ struct EmulatorRequest
     bool follow = true;     // mirror the group's navigation, scrolling and clicks
     bool liveReload = true; // reload a file: page when its folder changes
     QString stateFilePath;  // for scripts: the page's state, rewritten as it changes
+    QString chromiumPath;   // empty: see ChromiumProgram
     bool helpRequested = false;
     QString address; // empty: the built-in start page
     QStringList problems;
@@ -82,8 +87,17 @@ struct EmulatorRequest
 // `arguments` excludes the program name.
 EmulatorRequest ParseEmulatorArguments(const QStringList &arguments);
 
-// One line per option, for -help.
+// One line per option, for -help, and which engine renders the pages.
 QString EmulatorHelpText();
+
+// The browser program that renders pages: -chromium, else the VELMORA_CHROMIUM environment
+// variable, else /usr/bin/chromium; a bare name is looked up in PATH.
+struct BrowserProgram
+{
+    QString path;    // absolute when it was found
+    QString problem; // empty when `path` is an executable file; else what to do about it
+};
+BrowserProgram ChromiumProgram(const EmulatorRequest &request);
 
 QString InputMethodName(InputMethod input);
 

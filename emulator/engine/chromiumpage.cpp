@@ -24,6 +24,7 @@ const QString InputBinding = QStringLiteral("velmoraInput");
 // A navigation this soon after the user pressed or typed in the page is the user's.
 constexpr int UserInputValidMs = 1000;
 constexpr int PingIntervalMs = 2000;
+constexpr int PopupAddressWaitMs = 1500;
 // Images beyond this many device pixels a side are refused by the graphics stack.
 constexpr int MaximumCaptureSide = 16384;
 // The engine's own name for its vendor, which needs no script.
@@ -111,6 +112,10 @@ void ChromiumPage::Start(const Device &emulated, const UserAgentDetails &userAge
     device = emulated;
     agent = userAgent;
     displayZoom = zoom;
+    if (!options.unavailable.isEmpty()) {
+        Fail(options.unavailable);
+        return;
+    }
     if (!options.headless && !ForeignWindowView::Supported())
         options.headless = true;
     const QString dataDir =
@@ -255,11 +260,23 @@ void ChromiumPage::OnTargetCreated(const QJsonObject &info)
     }
     // A page opened a window of its own (target=_blank, window.open): it would be a bare
     // browser without the device, so its address opens in the device instead.
-    if (id == targetId || info.value(QStringLiteral("openerId")).toString() != targetId)
+    if (id == targetId || info.value(QStringLiteral("openerId")).toString() != targetId ||
+        handledPopups.contains(id))
         return;
     const QUrl address(info.value(QStringLiteral("url")).toString());
-    if (address.isEmpty() || address.toString() == QLatin1String("about:blank"))
-        return; // its address is not known yet: targetInfoChanged brings it
+    if (address.isEmpty() || address.toString() == QLatin1String("about:blank")) {
+        // Its address may come only with targetInfoChanged; a window that never gets one
+        // is closed all the same.
+        QTimer::singleShot(PopupAddressWaitMs, this, [this, id] {
+            if (!handledPopups.contains(id)) {
+                handledPopups.insert(id);
+                browser->pipe()->Send(QStringLiteral("Target.closeTarget"),
+                                      {{QStringLiteral("targetId"), id}});
+            }
+        });
+        return;
+    }
+    handledPopups.insert(id);
     browser->pipe()->Send(QStringLiteral("Target.closeTarget"), {{QStringLiteral("targetId"), id}});
     const bool byUser = sinceUserInput.isValid() && !sinceUserInput.hasExpired(UserInputValidMs);
     Navigate(address, byUser ? NavigationCause::User : NavigationCause::Script);

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -29,6 +30,7 @@ public:
         QString program;     // the browser to start
         QString userDataDir; // its profile; empty: a private one, removed at the end
         bool headless = false;
+        QString unavailable; // why there is no browser to start, if there is none
     };
 
     // How long the page may leave a question unanswered before it counts as stuck.
@@ -100,6 +102,7 @@ private:
     QString version;
     QStringList scripts;
     QStringList bindings;
+    QSet<QString> handledPopups;
     QList<QKeySequence> shortcuts;
     QUrl currentUrl;
     QString currentTitle;

@@ -3,8 +3,8 @@
 #include "core/displayzoom.h"
 #include "engine/browserpage.h"
 #include "ui/messagebar.h"
-#include "ui/screenshotfile.h"
-#include "ui/startpage.h"
+#include "core/screenshotfile.h"
+#include "core/startpage.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -3,7 +3,7 @@
 #include "engine/browserpage.h"
 #include "engine/metricsdump.h"
 #include "ui/emulatorwindow.h"
-#include "ui/screenshotfile.h"
+#include "core/screenshotfile.h"
 
 #include <QJsonDocument>
 #include <QPointer>

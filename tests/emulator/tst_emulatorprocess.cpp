@@ -1,4 +1,4 @@
-#include "screenshotfile.h"
+#include "core/screenshotfile.h"
 
 #include <QImage>
 #include <QtTest>
@@ -10,6 +10,8 @@ namespace {
 const QString ChromeAndroid =
     QStringLiteral("Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
                    "Chrome/131.0.0.0 Mobile Safari/537.36");
+const QString FirefoxAndroid =
+    QStringLiteral("Mozilla/5.0 (Android 14; Mobile; rv:132.0) Gecko/132.0 Firefox/132.0");
 const QString SafariIPhone = QStringLiteral(
     "Mozilla/5.0 (iPhone; CPU iPhone OS 18_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
     "Gecko) Version/18.1 Mobile/15E148 Safari/604.1");
@@ -34,6 +36,63 @@ class TestEmulatorProcess : public QObject
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
                                               : QJsonObject();
+    }
+
+    static QByteArray Run(const QString &program, const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(program, arguments);
+        process.waitForFinished(10000);
+        return process.readAllStandardOutput().trimmed();
+    }
+
+    // `pid` and all its descendants (Linux).
+    static QList<qint64> ProcessTree(qint64 pid)
+    {
+        QList<qint64> tree{pid};
+        for (int i = 0; i < tree.size(); ++i) {
+            QFile children(QString("/proc/%1/task/%1/children").arg(tree[i]));
+            if (children.open(QIODevice::ReadOnly))
+                for (const QByteArray &child : children.readAll().split(' '))
+                    if (!child.trimmed().isEmpty())
+                        tree.append(child.toLongLong());
+        }
+        return tree;
+    }
+
+    static int Alive(const QList<qint64> &pids)
+    {
+        return int(std::count_if(pids.begin(), pids.end(), [](qint64 pid) {
+            QFile stat(QString("/proc/%1/stat").arg(pid));
+            // A zombie has ended; its parent only has not reaped it yet.
+            return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+        }));
+    }
+
+    // Listening TCP sockets (state 0A) that belong to any of `pids`.
+    static int ListeningSockets(const QList<qint64> &pids)
+    {
+        QSet<QByteArray> owned;
+        for (qint64 pid : pids) {
+            QDirIterator fds(QString("/proc/%1/fd").arg(pid), QDir::System);
+            while (fds.hasNext()) {
+                const QString target = QFile::symLinkTarget(fds.next());
+                if (target.contains("socket:["))
+                    owned.insert(target.section('[', 1).chopped(1).toLatin1());
+            }
+        }
+        int listening = 0;
+        for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+            QFile file(table);
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            for (const QByteArray &line : file.readAll().split('\n')) {
+                const QList<QByteArray> fields = line.simplified().split(' ');
+                if (fields.size() > 9 && fields[3] == "0A" && owned.contains(fields[9]))
+                    ++listening;
+            }
+        }
+        return listening;
     }
 
 private Q_SLOTS:
@@ -64,12 +123,15 @@ private Q_SLOTS:
         const QString chromeOnAndroid =
             "'platform':'Linux armv81','vendor':'Google Inc.','userAgent':'" + ChromeAndroid +
             "','touchEvents':true,'maxTouchPoints':5,'pointer':'coarse','hover':'none'";
+        const QString modern = "'features':{'has':true,'containerQueries':true,'nesting':true,"
+                               "'popover':true,'dynamicViewportUnits':true,'oklch':true,"
+                               "'colorMix':true,'anchorPositioning':true},'engine':'Chromium'";
         QTest::newRow("phone")
             << phone << "device.html"
             << "{'innerWidth':412,'devicePixelRatio':2.625,'screenWidth':412,'screenHeight':915,"
                "'orientation':'portrait-primary','orientationQuery':'portrait',"
-               "'userAgentData':{'mobile':true,'platform':'Android'}," +
-                   chromeOnAndroid + "}"
+               "'userAgentData':{'mobile':true,'platform':'Android','model':'K'}," +
+                   chromeOnAndroid + "," + modern + "}"
             << true;
         QTest::newRow("phone, landscape, page without a viewport")
             << phone + QStringList{"-orientation", "landscape"} << "noviewport.html"
@@ -78,6 +140,12 @@ private Q_SLOTS:
                "'orientationQuery':'landscape','devicePixelRatio':2.625," +
                    chromeOnAndroid + "}"
             << true;
+        QTest::newRow("phone, responsive page") << phone << "responsive.html"
+                                                << "{'documentTitle':'collapsed'}" << false;
+        // Its dialogs are answered as OK would, and the run still ends with its file.
+        QTest::newRow("phone, page with dialogs")
+            << phone << "dialogs.html"
+            << "{'documentTitle':'answered true,given'}" << false;
         QTest::newRow("Safari, zoomed")
             << QStringList{"-windowsize", "1170x2532",   "-ppi",       "460",   "-input",
                            "touch",       "-user-agent", SafariIPhone, "-zoom", "50"}
@@ -86,16 +154,25 @@ private Q_SLOTS:
                "'platform':'iPhone','vendor':'Apple Computer, Inc.','userAgentData':null,"
                "'pointer':'coarse','maxTouchPoints':5}"
             << true;
+        QTest::newRow("Firefox on Android")
+            << QStringList{"-windowsize", "1080x2400", "-ppi",        "420",
+                           "-input",      "touch",     "-user-agent", FirefoxAndroid}
+            << "device.html"
+            << "{'innerWidth':412,'platform':'Linux armv81','vendor':'','userAgentData':null,"
+               "'userAgent':'" +
+                   FirefoxAndroid + "'}"
+            << false;
         QTest::newRow("keys")
             << QStringList{"-windowsize", "240x320", "-ppi", "120", "-input", "keys"}
             << "device.html"
             << "{'innerWidth':320,'devicePixelRatio':0.75,'screenHeight':427,"
                "'pointer':'none','hover':'none','maxTouchPoints':0,'touchEvents':false}"
             << false;
-        QTest::newRow("mouse, wider than the screen")
-            << QStringList{"-windowsize", "1920x1200", "-input", "mouse"} << "device.html"
+        QTest::newRow("mouse, wider than the screen, responsive page")
+            << QStringList{"-windowsize", "1920x1200", "-input", "mouse"} << "responsive.html"
             << "{'innerWidth':1920,'devicePixelRatio':1,'orientation':'landscape-primary',"
-               "'pointer':'fine','hover':'hover','maxTouchPoints':0,'touchEvents':false}"
+               "'pointer':'fine','hover':'hover','maxTouchPoints':0,'touchEvents':false,"
+               "'documentTitle':'expanded'}"
             << false;
     }
 
@@ -153,8 +230,55 @@ private Q_SLOTS:
         const qreal ratio = metrics.value("devicePixelRatio").toDouble();
         QCOMPARE(image.size(), QSize(std::round(metrics.value("screenWidth").toInt() * ratio),
                                      std::round(metrics.value("screenHeight").toInt() * ratio)));
-        if (page == "device.html")
+        if (page == "device.html" && metrics.value("screenWidth").toInt() < 500)
             QCOMPARE(image.pixelColor(image.width() / 2, image.height() - 2), QColor(Qt::blue));
+    }
+
+    // The browser behind one emulator: no network port, one top-level window, its profile
+    // written when the emulator is asked to stop, and never left behind when it dies.
+    void lifecycle()
+    {
+        const QStringList keeper = {"-profile-name", "Keeper", "-windowsize", "720x1280"};
+        const QString storage = VELMORA_TEST_DATA_DIR "/emulator/storage.html";
+        QProcess emulator;
+        emulator.start(EMULATOR_PATH, keeper + QStringList{storage});
+        // Shown once the browser's window is in the emulator's; stored once the profile has
+        // local storage.
+        const QStringList browserWindows = {"search", "--onlyvisible", "--class", "VelmoraPage"};
+        QTRY_VERIFY_WITH_TIMEOUT(!Run("xdotool", browserWindows).isEmpty(), 30000);
+        const auto stored = [this] {
+            QDirIterator it(dir.path(), {"Local Storage"}, QDir::Dirs,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext())
+                if (it.next().contains("eeper")) // the name, its capital encoded
+                    return true;
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(stored(), 10000);
+        QTest::qWait(1000);
+        const QList<qint64> tree = ProcessTree(emulator.processId());
+        QVERIFY2(tree.size() > 3, "the browser runs beside the emulator");
+        QCOMPARE(ListeningSockets(tree), 0);
+        QCOMPARE(Run("xdotool", QStringList{"search", "--maxdepth", "1"} + browserWindows.mid(1)),
+                 QByteArray());
+
+        emulator.terminate();
+        QVERIFY(emulator.waitForFinished(15000));
+        QCOMPARE(emulator.exitCode(), 0);
+        QTRY_COMPARE(Alive(tree), 0);
+        QProcess again;
+        again.start(EMULATOR_PATH,
+                    keeper + QStringList{"-dump-metrics", dir.filePath("kept.json"), storage});
+        QVERIFY(again.waitForFinished(60000));
+        QCOMPARE(Metrics(dir.filePath("kept.json")).value("documentTitle").toString(), "kept yes");
+
+        // Killed, the emulator takes its browser with it.
+        emulator.start(EMULATOR_PATH, keeper + QStringList{storage});
+        QTRY_VERIFY_WITH_TIMEOUT(ProcessTree(emulator.processId()).size() > 3, 30000);
+        const QList<qint64> killed = ProcessTree(emulator.processId());
+        emulator.kill();
+        QVERIFY(emulator.waitForFinished());
+        QTRY_COMPARE_WITH_TIMEOUT(Alive(killed), 0, 10000);
     }
 
     // A page that never finishes loading still ends the run, with what could be measured.

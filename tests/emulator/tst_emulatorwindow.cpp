@@ -1,46 +1,32 @@
-#include "devtoolschannel.h"
-#include "emulatorwindow.h"
-#include "pageemulation.h"
+#include "engine/chromiumpage.h"
+#include "ui/emulatorwindow.h"
+#include "ui/messagebar.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
-#include <QStatusBar>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
+#include <QPushButton>
+#include <QToolBar>
 #include <QtTest>
 
-#include <unistd.h>
+#include <csignal>
 
 namespace {
 
-// Makes the hidden inspector page lose every command, as a future engine might.
-void BreakChannel(DevToolsChannel *channel)
-{
-    QWebEngineScript script;
-    script.setInjectionPoint(QWebEngineScript::DocumentReady);
-    script.setWorldId(QWebEngineScript::MainWorld);
-    script.setSourceCode("InspectorFrontendHost.sendMessageToBackend = function () {};");
-    channel->toolsPage()->scripts().insert(script);
-}
+const QString Browser = QStringLiteral("/usr/bin/chromium");
 
-// What the page says to `expression` (a promise is awaited), through the window's channel.
-QString Evaluate(EmulatorWindow &window, const QString &expression)
+// What the page's own world says to `expression` (a promise is awaited).
+QString Evaluate(BrowserPage *page, const QString &expression)
 {
-    QString value;
+    QString value = "no answer";
     bool answered = false;
-    window.emulation()->channel()->send(
-        "Runtime.evaluate",
-        {{"expression", expression}, {"awaitPromise", true}, {"returnByValue", true}},
-        [&](const DevToolsReply &reply) {
+    page->Evaluate(
+        expression,
+        [&](const QJsonValue &result, const QString &problem) {
             answered = true;
-            value = reply.result.value("result").toObject().value("value").toString();
-        });
-    if (!QTest::qWaitFor([&] { return answered; }, 10000))
-        return "no answer";
-    return value;
+            value = problem.isEmpty() ? result.toVariant().toString() : problem;
+        },
+        BrowserPage::World::Page);
+    return QTest::qWaitFor([&] { return answered; }, 10000) ? value : QString("no answer");
 }
 
 QAction *Action(const QWidget &window, const QString &text)
@@ -51,6 +37,41 @@ QAction *Action(const QWidget &window, const QString &text)
     return found == actions.end() ? nullptr : *found;
 }
 
+// Presses the message bar's button named `text` once the bar shows it.
+bool Answer(const QWidget &window, const QString &text)
+{
+    return QTest::qWaitFor(
+        [&] {
+            const auto *bar = window.findChild<MessageBar *>();
+            for (QPushButton *button : bar->findChildren<QPushButton *>()) {
+                if (bar->isVisible() && button->text() == text) {
+                    button->click();
+                    return true;
+                }
+            }
+            return false;
+        },
+        20000);
+}
+
+// The browser's renderers, found below its process.
+QList<qint64> Renderers(qint64 browser)
+{
+    QList<qint64> tree{browser};
+    QList<qint64> renderers;
+    for (int i = 0; i < tree.size(); ++i) {
+        QFile children(QString("/proc/%1/task/%1/children").arg(tree[i]));
+        if (children.open(QIODevice::ReadOnly))
+            for (const QByteArray &child : children.readAll().split(' '))
+                if (!child.trimmed().isEmpty())
+                    tree.append(child.toLongLong());
+        QFile command(QString("/proc/%1/cmdline").arg(tree[i]));
+        if (command.open(QIODevice::ReadOnly) && command.readAll().contains("--type=renderer"))
+            renderers.append(tree[i]);
+    }
+    return renderers;
+}
+
 // After two frames, so that any resize the last command caused has reached the page.
 const QString Seen = "new Promise(done => requestAnimationFrame(() => requestAnimationFrame(() =>"
                      " done(events.join() + ' ' + innerWidth + 'x' + innerHeight + ' ' +"
@@ -58,124 +79,142 @@ const QString Seen = "new Promise(done => requestAnimationFrame(() => requestAni
 
 } // namespace
 
-// The protocol channel in this process: replies go to their commands, refusals and silence
-// are reported, and a window whose channel stays silent falls back instead of hanging. The
-// window turns and zooms the device without the page reloading or seeing the zoom.
+// The window in this process around a real browser: it turns and zooms the device without
+// the page reloading, and outlives what a page can do to it.
 class TestEmulatorWindow : public QObject
 {
     Q_OBJECT
 
-    QWebEngineProfile profile; // private
+    std::unique_ptr<EmulatorWindow> window;
+    BrowserPage *page = nullptr;
+
+    void Open(const QSize &pixels, int ppi, const QString &address)
+    {
+        EmulatorRequest request;
+        request.windowSize = pixels;
+        request.ppi = ppi;
+        request.input = InputMethod::Touch;
+        request.address = address;
+        page = new ChromiumPage({Browser, {}, false, {}});
+        window = std::make_unique<EmulatorWindow>(request, Device::FromRequest(request),
+                                                  UserAgentDetails(), page, QString());
+        window->show();
+    }
+
+    void Close()
+    {
+        QSignalSpy finished(page, &BrowserPage::finished);
+        window->close();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 15000);
+        QVERIFY(!window->isVisible());
+        window.reset();
+    }
 
 private Q_SLOTS:
-    void replies_data()
+    // The toolbars share a row above a device wide enough for both, else take one each.
+    void toolbarRows_data()
     {
-        QTest::addColumn<bool>("broken");
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QJsonObject>("params");
-        QTest::addColumn<QString>("expected"); // the reply's value, or its error
-        QTest::addColumn<bool>("answered");
-        const QJsonObject sum{{"expression", "6 * 7"}, {"returnByValue", true}};
-        QTest::newRow("answered") << false << "Runtime.evaluate" << sum << "42" << true;
-        QTest::newRow("refused") << false << "No.suchMethod" << QJsonObject() << "refused" << true;
-        QTest::newRow("silent") << true << "Runtime.evaluate" << sum << "" << false;
+        QTest::addColumn<QSize>("pixels");
+        QTest::addColumn<int>("ppi");
+        QTest::addColumn<bool>("twoRows");
+        QTest::newRow("small phone") << QSize(240, 320) << 120 << true;
+        QTest::newRow("phone") << QSize(1080, 2400) << 420 << true;
+        QTest::newRow("tablet") << QSize(1600, 2560) << 240 << false;
+        QTest::newRow("desktop") << QSize(1920, 1080) << 160 << false;
     }
 
-    void replies()
+    void toolbarRows()
     {
-        QFETCH(bool, broken);
-        QFETCH(QString, method);
-        QFETCH(QJsonObject, params);
-        QFETCH(QString, expected);
-        QFETCH(bool, answered);
-        QWebEnginePage page(&profile);
-        DevToolsChannel channel(&page, 3000);
-        if (broken)
-            BreakChannel(&channel);
-        // Both commands wait for the inspector page; the second must get its own reply.
-        QList<DevToolsReply> replies;
-        channel.send(method, params, [&](const DevToolsReply &reply) { replies << reply; });
-        channel.send("Runtime.evaluate", {{"expression", "'second'"}, {"returnByValue", true}},
-                     [&](const DevToolsReply &reply) { replies << reply; });
-        QTRY_COMPARE_WITH_TIMEOUT(replies.size(), 2, 20000);
-        const DevToolsReply &reply = replies.first();
-        QCOMPARE(reply.answered, answered);
-        const QString value =
-            reply.result.value("result").toObject().value("value").toVariant().toString();
-        QCOMPARE(reply.error.isEmpty() ? value : QStringLiteral("refused"), expected);
-        if (!broken) {
-            QCOMPARE(replies.last().result.value("result").toObject().value("value").toString(),
-                     "second");
-        }
-    }
-
-    void fallback()
-    {
-        // Touch and a user agent: several commands time out together.
+        QFETCH(QSize, pixels);
+        QFETCH(int, ppi);
         EmulatorRequest request;
-        request.input = InputMethod::Touch;
-        request.userAgent = "Mozilla/5.0 (Linux; Android 14) Chrome/131.0.0.0 Mobile";
-        request.address = VELMORA_TEST_DATA_DIR "/emulator/device.html";
-        EmulatorWindow window(request, Device::FromRequest(request),
-                              DeriveUserAgentDetails(request.userAgent), &profile, {});
-        QSignalSpy loaded(window.page(), &QWebEnginePage::loadFinished);
-        window.show();
-        window.Start();
-        BreakChannel(window.emulation()->channel());
-        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 30000);
-        QVERIFY(!window.emulation());
-        const QList<QLabel *> labels = window.statusBar()->findChildren<QLabel *>();
-        QVERIFY(std::any_of(labels.begin(), labels.end(),
-                            [](QLabel *label) { return label->text().contains("unavailable"); }));
+        request.windowSize = pixels;
+        request.ppi = ppi;
+        request.zoomPercent = 100;
+        EmulatorWindow shown(request, Device::FromRequest(request), {},
+                             new ChromiumPage({Browser, {}, false, {}}), QString());
+        shown.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&shown));
+        QTEST(shown.toolBarBreak(shown.toolsBar()), "twoRows");
+        // Never narrower than the device, nor than its tools.
+        QVERIFY(shown.width() >= qMin(request.windowSize.width() * 160 / ppi, 1280));
     }
 
-    void rotateAndZoom()
+    void rotateZoomAndInspect()
     {
-        EmulatorRequest request;
-        request.windowSize = {1080, 2400};
-        request.ppi = 420;
-        request.address = VELMORA_TEST_DATA_DIR "/emulator/device.html";
-        EmulatorWindow window(request, Device::FromRequest(request), {}, &profile, {});
-        QSignalSpy loaded(window.page(), &QWebEnginePage::loadFinished);
-        window.show();
-        window.Start();
+        Open({1080, 2400}, 420, VELMORA_TEST_DATA_DIR "/emulator/device.html");
+        QSignalSpy loaded(page, &BrowserPage::loadFinished);
+        window->Start();
         QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 30000);
-        QCOMPARE(Evaluate(window, "window.events = []; for (const e of ['resize',"
-                                  " 'orientationchange', 'load']) addEventListener(e, () =>"
-                                  " events.push(e)); 'listening'"),
+        QCOMPARE(Evaluate(page, "window.events = []; for (const e of ['resize',"
+                                " 'orientationchange', 'load']) addEventListener(e, () =>"
+                                " events.push(e)); 'listening'"),
                  "listening");
 
-        Action(window, "Rotate")->trigger();
-        QTRY_COMPARE(Evaluate(window, Seen),
+        Action(*window, "Rotate")->trigger();
+        QTRY_COMPARE(Evaluate(page, Seen),
                      "orientationchange,resize 915x412 2.625 landscape-primary");
-        Action(window, "50%")->trigger();
-        QCOMPARE(window.displayZoom(), 0.5);
-        QCOMPARE(Evaluate(window, Seen),
-                 "orientationchange,resize 915x412 2.625 landscape-primary");
+        Action(*window, "50%")->trigger();
+        QCOMPARE(window->displayZoom(), 0.5);
+        QCOMPARE(window->pageGeometry().size(), QSize(458, 206));
+        QCOMPARE(Evaluate(page, Seen), "orientationchange,resize 915x412 2.625 landscape-primary");
 
-        // The inspector reloads the hidden page with its whole application; once that has
-        // connected (and named the page), the page still sees the same device, unmoved. The
-        // application's start may keep the channel waiting for a while.
-        Action(window, "Inspect")->trigger();
+        // The browser's own inspector, in a window of its own; the page sees the same device.
+        Action(*window, "Inspect")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(
-            window.emulation()->channel()->toolsPage()->title().contains("device.html"), 30000);
-        QTRY_COMPARE_WITH_TIMEOUT(Evaluate(window, Seen),
-                                  "orientationchange,resize 915x412 2.625 landscape-primary",
-                                  30000);
+            QProcess::execute("xdotool", {"search", "--onlyvisible", "--name", "^DevTools"}) == 0,
+            20000);
+        QCOMPARE(Evaluate(page, Seen), "orientationchange,resize 915x412 2.625 landscape-primary");
         QCOMPARE(loaded.size(), 1);
+        Close();
+    }
+
+    // A page's dialogs wait in a bar, never in the way; a renderer that crashes or hangs
+    // leaves the window running, and Reload brings the page back with the device.
+    void pageTrouble()
+    {
+        Open({1080, 2400}, 420, VELMORA_TEST_DATA_DIR "/emulator/device.html");
+        QSignalSpy loaded(page, &BrowserPage::loadFinished);
+        QSignalSpy gone(page, &BrowserPage::rendererGone);
+        window->Start();
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 30000);
+
+        Evaluate(page, "setTimeout(() => { document.title = 'said ' + confirm('Sure?'); });");
+        QVERIFY(Answer(*window, "OK"));
+        QTRY_COMPARE(Evaluate(page, "document.title"), "said true");
+
+        for (qint64 renderer : Renderers(qobject_cast<ChromiumPage *>(page)->browserProcessId()))
+            ::kill(pid_t(renderer), SIGKILL);
+        QTRY_COMPARE_WITH_TIMEOUT(gone.size(), 1, 10000);
+        QVERIFY(Answer(*window, "Reload"));
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 2, 20000);
+        QCOMPARE(Evaluate(page, "innerWidth + ' ' + navigator.maxTouchPoints"), "412 5");
+
+        QSignalSpy stuck(page, &BrowserPage::unresponsive);
+        Evaluate(page, "setTimeout(() => { for (;;) {} }); 'spinning'");
+        QTRY_COMPARE_WITH_TIMEOUT(stuck.size(), 1, 20000);
+        QVERIFY(Answer(*window, "Stop the page"));
+        QTRY_COMPARE_WITH_TIMEOUT(gone.size(), 2, 10000);
+        Close();
+    }
+
+    // A page that shows alert after alert cannot keep its window open.
+    void closesWhateverThePage()
+    {
+        Open({720, 1280}, 320, "data:text/html,<script>for(;;)alert('again')</script>");
+        QSignalSpy dialogs(page, &BrowserPage::dialogOpened);
+        window->Start();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogs.isEmpty(), 30000);
+        Close();
     }
 };
 
 int main(int argc, char *argv[])
 {
-    // The engine's sandbox refuses to start as root.
-    if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    // The engine and the graphics driver write below these.
+    // The browser writes below these.
     const QTemporaryDir home;
     for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
         qputenv(name, QFile::encodeName(home.path()));
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     TestEmulatorWindow test;
     return QTest::qExec(&test, argc, argv);

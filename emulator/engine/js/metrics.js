@@ -15,7 +15,20 @@
     userAgent: navigator.userAgent, platform: navigator.platform, vendor: navigator.vendor,
     visualViewportScale: window.visualViewport ? visualViewport.scale : 1,
     clientWidth: document.documentElement ? document.documentElement.clientWidth : 0,
-    userAgentData: null
+    userAgentData: null,
+    documentTitle: document.title,
+    // What current engines lay out and phones' browsers support: a page made with current
+    // tooling relies on each.
+    features: {
+      has: CSS.supports('selector(:has(a))'),
+      containerQueries: CSS.supports('container-type: inline-size'),
+      nesting: CSS.supports('selector(&)'),
+      popover: 'popover' in HTMLElement.prototype,
+      dynamicViewportUnits: CSS.supports('height: 1dvh'),
+      oklch: CSS.supports('color: oklch(50% 0.1 200)'),
+      colorMix: CSS.supports('color: color-mix(in srgb, red, blue)'),
+      anchorPositioning: CSS.supports('anchor-name: --a')
+    }
   };
   const data = navigator.userAgentData;
   if (data) {
