@@ -27,24 +27,28 @@ PageStateFile::PageStateFile(EmulatorWindow *emulatorWindow, const QString &file
             return;
         asking = true;
         const QPointer<PageStateFile> self(this);
-        // The follow script's world; -1 before it runs.
+        // The follow script's world, where the page's scripts cannot change what is read;
+        // the fraction is -1 before the script runs.
         window->page()->Evaluate(
-            QStringLiteral("window.__velmoraGroup ? window.__velmoraGroup.fraction() : -1"),
-            [self](const QJsonValue &fraction, const QString &problem) {
+            QStringLiteral("[window.__velmoraGroup ? window.__velmoraGroup.fraction() : -1,"
+                           " document.title]"),
+            [self](const QJsonValue &value, const QString &problem) {
                 if (!self)
                     return;
                 self->asking = false;
-                self->Update(problem.isEmpty() ? fraction.toDouble(-1) : -1);
+                const QJsonArray read = value.toArray();
+                if (problem.isEmpty() && read.size() == 2)
+                    self->Update(read.at(0).toDouble(-1), read.at(1).toString());
             },
             BrowserPage::World::Isolated);
     });
     timer.start(IntervalMs);
 }
 
-void PageStateFile::Update(double fraction)
+void PageStateFile::Update(double fraction, const QString &title)
 {
     const QJsonObject state{{QStringLiteral("address"), window->page()->url().toString()},
-                            {QStringLiteral("title"), window->page()->title()},
+                            {QStringLiteral("title"), title},
                             {QStringLiteral("fraction"), fraction},
                             {QStringLiteral("loads"), loads},
                             {QStringLiteral("frame"), RectArray(window->frameGeometry())},

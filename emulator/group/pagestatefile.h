@@ -20,7 +20,7 @@ public:
     PageStateFile(EmulatorWindow *window, const QString &path);
 
 private:
-    void Update(double fraction);
+    void Update(double fraction, const QString &title);
 
     EmulatorWindow *window;
     QString path;

@@ -11,6 +11,8 @@ constexpr int StartMs = 60000;
 constexpr int FollowMs = 15000;
 // How long a window that must not follow is watched for doing so anyway.
 constexpr int NotFollowedMs = 2500;
+// A window ignores its own scrolling this long after it followed a scroll.
+constexpr int ScrollQuietMs = 500;
 // The test's X server: four windows side by side.
 const QRect Screen(0, 0, 2800, 1400);
 
@@ -138,6 +140,7 @@ private Q_SLOTS:
                 return std::all_of(running.begin(), running.end(),
                                    [&](int i) { return Showing(i, "fraction", 0.0); });
             }));
+            QTest::qWait(ScrollQuietMs);
         }
         for (int i = 0; i < Emulators; ++i) {
             if (emulators[i].state() != QProcess::Running) {
@@ -164,34 +167,39 @@ private Q_SLOTS:
 
     void follow_data()
     {
-        QTest::addColumn<QStringList>("xdotool"); // what the user does in the first window
+        // What the user does in the first window: a click at `x`, `y` in its page (from the
+        // right or bottom when negative), then `keys` with xdotool.
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<QStringList>("keys");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QJsonValue>("led");      // in the first window
         QTest::addColumn<QJsonValue>("followed"); // in the other two that follow
-        // The button at the page's top, then a place that is no link nor button, for the focus.
-        QTest::newRow("click") << InPage(0, 10, 10) + QStringList{"click", "1"} << "title"
-                               << QJsonValue("pressed") << QJsonValue("pressed");
-        QTest::newRow("scroll to the middle")
-            << InPage(0, 10, -10) + QStringList{"click", "1", "key", "m"} << "fraction"
-            << QJsonValue(0.5) << QJsonValue(0.5);
-        const QString next = address + "?next";
-        QTest::newRow("address typed")
-            << QStringList{"key", "ctrl+l", "type", next, "key", "Return"} << "address"
-            << QJsonValue(next) << QJsonValue(next);
-        // A page's own navigation is not passed on: a page cannot lead the others anywhere.
+        // The button at the page's top, else a place that is no link nor button, for the focus.
+        QTest::newRow("click") << 10 << 10 << QStringList() << "title" << QJsonValue("pressed")
+                               << QJsonValue("pressed");
+        QTest::newRow("scroll to the middle") << 10 << -10 << QStringList{"key", "m"} << "fraction"
+                                              << QJsonValue(0.5) << QJsonValue(0.5);
+        // The form's field at the bottom right: a navigation of the user's is passed on, one
+        // the page makes on its own is not (a page cannot lead the others anywhere).
+        QTest::newRow("form sent")
+            << -10 << -10 << QStringList{"key", "Return"} << "address"
+            << QJsonValue(address + "?q=next") << QJsonValue(address + "?q=next");
         QTest::newRow("page's own navigation")
-            << InPage(0, 10, -10) + QStringList{"click", "1", "key", "n"} << "address"
-            << QJsonValue(next) << QJsonValue(address);
+            << 10 << -10 << QStringList{"key", "n"} << "address" << QJsonValue(address + "?next")
+            << QJsonValue(address);
     }
 
     void follow()
     {
-        QFETCH(QStringList, xdotool);
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(QStringList, keys);
         QFETCH(QString, key);
         QFETCH(QJsonValue, led);
         QFETCH(QJsonValue, followed);
         const QJsonValue unfollowed = State(3).value(key);
-        QVERIFY(Xdotool(xdotool));
+        QVERIFY(Xdotool(InPage(0, x, y) + QStringList{"click", "1"} + keys));
         QTRY_VERIFY_WITH_TIMEOUT(Showing(0, key, led), FollowMs);
         if (followed != led)
             QTest::qWait(NotFollowedMs);
