@@ -49,6 +49,14 @@ class TestGroupProcess : public QObject
         return {"mousemove", QString::number(left), QString::number(top)};
     }
 
+    // The window's status bar, which takes the keyboard from the page.
+    QStringList OnStatusBar(int i) const
+    {
+        const QJsonArray frame = State(i).value("frame").toArray();
+        return {"mousemove", QString::number(frame.at(0).toInt() + 20),
+                QString::number(frame.at(1).toInt() + frame.at(3).toInt() - 8)};
+    }
+
     static bool Xdotool(const QStringList &arguments)
     {
         QProcess process;
@@ -207,6 +215,24 @@ private Q_SLOTS:
             QTRY_VERIFY2_WITH_TIMEOUT(Showing(i, key, followed), qPrintable(QString::number(i)),
                                       FollowMs);
         QCOMPARE(State(3).value(key), unfollowed);
+    }
+
+    // Open in all and Reload all reach every window, Follow or not.
+    void inAll()
+    {
+        // The page leads its own window on, where no other follows; then Open in all.
+        const QString next = address + "?next";
+        QVERIFY(Xdotool(InPage(0, 10, -10) + QStringList{"click", "1", "key", "n"}));
+        QTRY_VERIFY_WITH_TIMEOUT(Showing(0, "address", next), FollowMs);
+        QVERIFY(Xdotool(OnStatusBar(0) + QStringList{"click", "1", "key", "ctrl+shift+o"}));
+        for (int i = 1; i < Emulators; ++i)
+            QTRY_VERIFY_WITH_TIMEOUT(Showing(i, "address", next), FollowMs);
+        int loads[Emulators];
+        for (int i = 0; i < Emulators; ++i)
+            loads[i] = State(i).value("loads").toInt();
+        QVERIFY(Xdotool({"key", "ctrl+shift+r"}));
+        for (int i = 0; i < Emulators; ++i)
+            QTRY_VERIFY_WITH_TIMEOUT(State(i).value("loads").toInt() > loads[i], FollowMs);
     }
 
     // Every window showing the file reloads, Follow or not.
