@@ -40,21 +40,13 @@ class TestGroupProcess : public QObject
                                               : QJsonObject();
     }
 
-    // A point of the window's page, in screen coordinates.
-    QStringList InPage(int i, int x, int y) const
+    // A point of the window's page ("view") or of the window ("frame"), from the right or the
+    // bottom when negative, in screen coordinates.
+    QStringList At(int i, int x, int y, const char *rect = "view") const
     {
-        const QJsonArray view = State(i).value("view").toArray();
-        const int left = view.at(0).toInt() + (x < 0 ? view.at(2).toInt() + x : x);
-        const int top = view.at(1).toInt() + (y < 0 ? view.at(3).toInt() + y : y);
-        return {"mousemove", QString::number(left), QString::number(top)};
-    }
-
-    // The window's status bar, which takes the keyboard from the page.
-    QStringList OnStatusBar(int i) const
-    {
-        const QJsonArray frame = State(i).value("frame").toArray();
-        return {"mousemove", QString::number(frame.at(0).toInt() + 20),
-                QString::number(frame.at(1).toInt() + frame.at(3).toInt() - 8)};
+        const QJsonArray r = State(i).value(rect).toArray();
+        return {"mousemove", QString::number(r.at(0).toInt() + (x < 0 ? r.at(2).toInt() : 0) + x),
+                QString::number(r.at(1).toInt() + (y < 0 ? r.at(3).toInt() : 0) + y)};
     }
 
     static bool Xdotool(const QStringList &arguments)
@@ -88,17 +80,14 @@ class TestGroupProcess : public QObject
         return LocalChannel::EncodeFrame(payload.replace('\'', '"'));
     }
 
-    // Says `payloads` to the group as a peer of the test's own, and stays for `done`.
-    static bool Tell(const QList<QByteArray> &payloads, const std::function<bool()> &done)
+    // Says `payload` to the group as a peer of the test's own, and stays for `done`.
+    static bool Tell(const QByteArray &payload, const std::function<bool()> &done)
     {
         QLocalSocket peer;
         peer.connectToServer(
             LocalChannel::Place::ForName(EmulatorGroup::ChannelName(), QString()).ServerName());
-        if (!peer.waitForConnected(5000))
-            return false;
-        for (const QByteArray &payload : payloads)
-            peer.write(Frame(payload));
-        return peer.waitForBytesWritten(5000) && QTest::qWaitFor(done, FollowMs);
+        return peer.waitForConnected(5000) && peer.write(Frame(payload)) > 0 &&
+               peer.waitForBytesWritten(5000) && QTest::qWaitFor(done, FollowMs);
     }
 
     bool Showing(int i, const QString &key, const QJsonValue &expected) const
@@ -127,27 +116,24 @@ private Q_SLOTS:
     // Every window shows the page afresh, at its top, before the missing ones start.
     void init()
     {
-        QList<int> running;
-        QMap<int, int> loads;
+        QMap<int, int> loads; // of the windows running
         for (int i = 0; i < Emulators; ++i) {
-            if (emulators[i].state() == QProcess::Running) {
-                running.append(i);
+            if (emulators[i].state() == QProcess::Running)
                 loads[i] = State(i).value("loads").toInt();
-            }
         }
-        if (!running.isEmpty()) {
-            QVERIFY(Tell({"{'type':'open','address':'" + address.toUtf8() + "'}"}, [&] {
-                for (int i : running) {
-                    if (State(i).value("loads").toInt() <= loads[i] ||
-                        !Showing(i, "address", address) || !Showing(i, "title", "ready"))
-                        return false;
-                }
-                return true;
+        const auto all = [&](const std::function<bool(int)> &shows) {
+            const QList<int> running = loads.keys();
+            return std::all_of(running.begin(), running.end(), shows);
+        };
+        if (!loads.isEmpty()) {
+            QVERIFY(Tell("{'type':'open','address':'" + address.toUtf8() + "'}", [&] {
+                return all([&](int i) {
+                    return State(i).value("loads").toInt() > loads[i] &&
+                           Showing(i, "address", address) && Showing(i, "title", "ready");
+                });
             }));
-            QVERIFY(Tell({"{'type':'scroll','fraction':0}"}, [&] {
-                return std::all_of(running.begin(), running.end(),
-                                   [&](int i) { return Showing(i, "fraction", 0.0); });
-            }));
+            QVERIFY(Tell("{'type':'scroll','fraction':0}",
+                         [&] { return all([&](int i) { return Showing(i, "fraction", 0.0); }); }));
             QTest::qWait(ScrollQuietMs);
         }
         for (int i = 0; i < Emulators; ++i) {
@@ -207,7 +193,7 @@ private Q_SLOTS:
         QFETCH(QJsonValue, led);
         QFETCH(QJsonValue, followed);
         const QJsonValue unfollowed = State(3).value(key);
-        QVERIFY(Xdotool(InPage(0, x, y) + QStringList{"click", "1"} + keys));
+        QVERIFY(Xdotool(At(0, x, y) + QStringList{"click", "1"} + keys));
         QTRY_VERIFY_WITH_TIMEOUT(Showing(0, key, led), FollowMs);
         if (followed != led)
             QTest::qWait(NotFollowedMs);
@@ -222,9 +208,9 @@ private Q_SLOTS:
     {
         // The page leads its own window on, where no other follows; then Open in all.
         const QString next = address + "?next";
-        QVERIFY(Xdotool(InPage(0, 10, -10) + QStringList{"click", "1", "key", "n"}));
+        QVERIFY(Xdotool(At(0, 10, -10) + QStringList{"click", "1", "key", "n"}));
         QTRY_VERIFY_WITH_TIMEOUT(Showing(0, "address", next), FollowMs);
-        QVERIFY(Xdotool(OnStatusBar(0) + QStringList{"click", "1", "key", "ctrl+shift+o"}));
+        QVERIFY(Xdotool(At(0, 20, -8, "frame") + QStringList{"click", "1", "key", "ctrl+shift+o"}));
         for (int i = 1; i < Emulators; ++i)
             QTRY_VERIFY_WITH_TIMEOUT(Showing(i, "address", next), FollowMs);
         int loads[Emulators];
@@ -290,7 +276,7 @@ private Q_SLOTS:
         emulators[0].kill();
         QVERIFY(emulators[0].waitForFinished(10000));
         // Clicked until followed: a click before the two are joined again is not passed on.
-        const QStringList click = InPage(2, 10, 10) + QStringList{"click", "1"};
+        const QStringList click = At(2, 10, 10) + QStringList{"click", "1"};
         const auto followed = [this] { return State(1).value("title").toString() == "pressed"; };
         QDeadlineTimer deadline(FollowMs);
         while (!(Xdotool(click) && QTest::qWaitFor(followed, 1000)) && !deadline.hasExpired()) {
