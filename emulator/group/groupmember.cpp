@@ -2,7 +2,6 @@
 
 #include "group/emulatorgroup.h"
 #include "group/livereload.h"
-#include "group/windowplacement.h"
 #include "ui/emulatorwindow.h"
 
 #include <QAction>
