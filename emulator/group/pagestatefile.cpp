@@ -23,8 +23,13 @@ PageStateFile::PageStateFile(EmulatorWindow *emulatorWindow, const QString &file
 {
     connect(window->page(), &BrowserPage::loadFinished, this, [this] { ++loads; });
     connect(&timer, &QTimer::timeout, this, [this] {
-        if (asking || !window->page()->isActive())
+        if (asking)
             return;
+        // A page that never came is still told of, to whoever waits for the file.
+        if (!window->page()->isActive()) {
+            Update(-1, window->page()->title());
+            return;
+        }
         asking = true;
         const QPointer<PageStateFile> self(this);
         // The follow script's world, where the page's scripts cannot change what is read;
