@@ -53,6 +53,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Velmora Mobile Emulator team <mobile-emulator@velmora.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The emulator renders every page with the system's Chromium.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS chromium)
 # Help opens the page through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 include(CPack)

@@ -3,7 +3,7 @@
 // argument it cannot use (one line each, at most one per argument), and what it accepted
 // reads back the same, without a problem, from a command line made of it.
 
-#include "emulatorrequest.h"
+#include "core/emulatorrequest.h"
 #include "fuzzcheck.h"
 
 #include <QByteArray>

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 . scripts/lib/packages.sh
 ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
-    qt6-webengine-dev libgl1-mesa-dri fonts-dejavu-core xvfb xauth xdotool
+    libxcb1-dev chromium libgl1-mesa-dri fonts-dejavu-core xvfb xauth xdotool
 
 if [ ! -f build/CMakeCache.txt ]; then
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON

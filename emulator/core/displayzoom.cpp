@@ -1,4 +1,4 @@
-#include "displayzoom.h"
+#include "core/displayzoom.h"
 
 #include <QtMath>
 

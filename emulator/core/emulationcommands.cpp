@@ -1,4 +1,4 @@
-#include "emulationcommands.h"
+#include "core/emulationcommands.h"
 
 #include <QJsonArray>
 
@@ -11,11 +11,17 @@ EmulationCommand Command(const char *method, const QJsonObject &params)
 
 QJsonObject Metadata(const UserAgentDetails &details)
 {
+    // Without the full versions a page asking for them would read the engine's own.
     QJsonArray brands;
-    for (const UserAgentBrand &brand : details.brands)
+    QJsonArray fullVersions;
+    for (const UserAgentBrand &brand : details.brands) {
         brands.append(QJsonObject{{QStringLiteral("brand"), brand.brand},
                                   {QStringLiteral("version"), brand.version}});
+        fullVersions.append(QJsonObject{{QStringLiteral("brand"), brand.brand},
+                                        {QStringLiteral("version"), brand.fullVersion}});
+    }
     return {{QStringLiteral("brands"), brands},
+            {QStringLiteral("fullVersionList"), fullVersions},
             {QStringLiteral("fullVersion"), details.fullVersion},
             {QStringLiteral("platform"), details.clientHintsPlatform},
             {QStringLiteral("platformVersion"), details.platformVersion},

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "device.h"
-#include "useragentdetails.h"
+#include "core/device.h"
+#include "core/useragentdetails.h"
 
 #include <QJsonObject>
 #include <QList>

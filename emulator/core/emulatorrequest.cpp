@@ -1,4 +1,4 @@
-#include "emulatorrequest.h"
+#include "core/emulatorrequest.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

@@ -1,7 +1,8 @@
-#include "profiledirectory.h"
+#include "core/profiledirectory.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -26,6 +27,21 @@ bool IsReservedOnWindows(const QString &name)
            (name.startsWith(QLatin1String("com")) || name.startsWith(QLatin1String("lpt")));
 }
 
+// Creates the missing directories of `path` for the user alone: their names tell which
+// profiles the user keeps. Existing ones keep their permissions.
+bool MakePrivatePath(const QString &path)
+{
+    QStringList missing;
+    for (QString dir = QDir::cleanPath(path); !QFileInfo::exists(dir); dir = QFileInfo(dir).path())
+        missing.prepend(dir);
+    for (const QString &dir : std::as_const(missing)) {
+        if (!QDir().mkdir(dir) && !QFileInfo(dir).isDir())
+            return false;
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    return true;
+}
+
 QString PercentEncoded(char c)
 {
     return QStringLiteral("%%1").arg(uchar(c), 2, 16, QLatin1Char('0')).toUpper();
@@ -44,7 +60,7 @@ ProfileDirectory::ProfileDirectory(const QString &profileName)
     if (profileName.isEmpty())
         return;
     const QString directory = RootPath() + QLatin1Char('/') + EncodedName(profileName);
-    if (!QDir().mkpath(directory)) {
+    if (!MakePrivatePath(directory)) {
         failure = QStringLiteral("the profile directory %1 cannot be created")
                       .arg(QDir::toNativeSeparators(directory));
         return;

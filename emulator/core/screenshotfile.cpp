@@ -1,4 +1,4 @@
-#include "screenshotfile.h"
+#include "core/screenshotfile.h"
 
 #include <QDir>
 #include <QFileInfo>

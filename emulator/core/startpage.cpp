@@ -1,4 +1,4 @@
-#include "startpage.h"
+#include "core/startpage.h"
 
 namespace {
 

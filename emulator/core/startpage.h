@@ -1,7 +1,7 @@
 #pragma once
 
-#include "device.h"
-#include "emulatorrequest.h"
+#include "core/device.h"
+#include "core/emulatorrequest.h"
 
 #include <QString>
 

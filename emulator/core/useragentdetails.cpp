@@ -1,4 +1,4 @@
-#include "useragentdetails.h"
+#include "core/useragentdetails.h"
 
 #include <QRegularExpression>
 
@@ -19,7 +19,7 @@ struct SystemRule
 const SystemRule Systems[] = {
     {"iPhone", "iPhone", "iOS", "", R"(OS (\d+(?:_\d+)*))", true},
     {"iPad", "iPad", "iOS", "", R"(OS (\d+(?:_\d+)*))", true},
-    {"Android", "Linux armv81", "Android", "", R"(Android (\d+(?:\.\d+)*))", false},
+    {"Android", "Linux armv8l", "Android", "", R"(Android (\d+(?:\.\d+)*))", false},
     {"Windows", "Win32", "Windows", "x86", R"(Windows NT (\d+(?:\.\d+)*))", false},
     {"CrOS", "Linux x86_64", "Chrome OS", "x86", R"(CrOS \S+ (\d+(?:\.\d+)*))", false},
     {"Macintosh", "MacIntel", "macOS", "x86", R"(Mac OS X (\d+(?:[._]\d+)*))", false},
@@ -35,24 +35,24 @@ enum class Family
 };
 
 // The browser, from the first rule whose product token appears with a version. The order
-// matters: the Chromium-based browsers carry "Chrome/" too, and Chrome carries "Safari/".
+// matters: Samsung Internet carries "Chrome/" too, and Chrome carries "Safari/". Only the
+// brands of the agents our catalogue ships are named; any other Chromium-based agent is
+// told apart from Chrome by anything beyond Chrome's own form, and is plain Chromium.
 struct BrowserRule
 {
     const char *token;
     const char *brand; // besides "Chromium"; none for Chromium itself
     Family family;
+    const char *form; // what the whole string must match for the brand; any when none
 };
 
 const BrowserRule Browsers[] = {
-    {"Firefox/", nullptr, Family::Gecko},
-    {"SamsungBrowser/", "Samsung Internet", Family::Chromium},
-    {"EdgA/", "Microsoft Edge", Family::Chromium},
-    {"Edg/", "Microsoft Edge", Family::Chromium},
-    {"OPR/", "Opera", Family::Chromium},
-    {"YaBrowser/", "YaBrowser", Family::Chromium},
-    {"Chromium/", nullptr, Family::Chromium},
-    {"Chrome/", "Google Chrome", Family::Chromium},
-    {"AppleWebKit/", nullptr, Family::WebKit},
+    {"Firefox/", nullptr, Family::Gecko, nullptr},
+    {"SamsungBrowser/", "Samsung Internet", Family::Chromium, nullptr},
+    {"Chrome/", "Google Chrome", Family::Chromium,
+     R"(\) AppleWebKit/[\d.]+ \(KHTML, like Gecko\) Chrome/[\d.]+ (Mobile )?Safari/[\d.]+$)"},
+    {"Chromium/", nullptr, Family::Chromium, nullptr},
+    {"AppleWebKit/", nullptr, Family::WebKit, nullptr},
 };
 
 QString Captured(const QString &text, const QString &pattern)
@@ -90,9 +90,10 @@ UserAgentBrand GreaseBrand(int seed)
     static const char characters[] = " (:-./);=?_";
     const int count = int(sizeof characters) - 1;
     static const char *const versions[] = {"8", "99", "24"};
+    const QString version = QLatin1String(versions[seed % 3]);
     return {QLatin1String("Not") + QLatin1Char(characters[seed % count]) + QLatin1Char('A') +
                 QLatin1Char(characters[(seed + 1) % count]) + QLatin1String("Brand"),
-            QLatin1String(versions[seed % 3])};
+            version, version + QLatin1String(".0.0.0")};
 }
 
 // The device's model, which Android's Chromium browsers put after the system version.
@@ -129,6 +130,10 @@ UserAgentDetails DeriveUserAgentDetails(const QString &userAgent)
             break;
         }
     }
+    const bool branded =
+        browser && browser->brand &&
+        (!browser->form ||
+         QRegularExpression(QLatin1String(browser->form)).match(userAgent).hasMatch());
     Family family = browser ? browser->family : Family::Unknown;
     if (system && system->appleMobile)
         family = Family::WebKit;
@@ -144,12 +149,16 @@ UserAgentDetails DeriveUserAgentDetails(const QString &userAgent)
 
     details.hasUserAgentData = true;
     details.fullVersion = ProductVersion(userAgent, browser->token);
-    const QString chromium = Major(ProductVersion(userAgent, "Chrome/"));
-    const QString engineMajor = chromium.isEmpty() ? Major(details.fullVersion) : chromium;
-    if (browser->brand)
-        details.brands.append({QLatin1String(browser->brand), Major(details.fullVersion)});
-    details.brands.append({QStringLiteral("Chromium"), engineMajor});
-    details.brands.append(GreaseBrand(engineMajor.toInt()));
+    QString engine = ProductVersion(userAgent, "Chrome/");
+    if (engine.isEmpty())
+        engine = details.fullVersion;
+    if (branded)
+        details.brands.append(
+            {QLatin1String(browser->brand), Major(details.fullVersion), details.fullVersion});
+    else
+        details.fullVersion = engine;
+    details.brands.append({QStringLiteral("Chromium"), Major(engine), engine});
+    details.brands.append(GreaseBrand(Major(engine).toInt()));
     if (system) {
         details.clientHintsPlatform = QLatin1String(system->hintsPlatform);
         details.architecture = QLatin1String(system->architecture);
@@ -162,4 +171,14 @@ UserAgentDetails DeriveUserAgentDetails(const QString &userAgent)
         details.mobile = userAgent.contains(QLatin1String(" Mobile"));
     }
     return details;
+}
+
+QStringList KnownBrowserBrands()
+{
+    QStringList brands;
+    for (const BrowserRule &rule : Browsers) {
+        if (rule.brand)
+            brands.append(QLatin1String(rule.brand));
+    }
+    return brands;
 }

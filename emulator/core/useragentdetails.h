@@ -2,11 +2,13 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 struct UserAgentBrand
 {
     QString brand;
-    QString version; // the major version
+    QString version;     // the major version
+    QString fullVersion; // all its parts, as in fullVersionList
 };
 
 // What a page can learn about the browser besides the user-agent string itself, derived
@@ -14,7 +16,7 @@ struct UserAgentBrand
 struct UserAgentDetails
 {
     QString userAgent;
-    QString platform; // navigator.platform: "Linux armv81", "iPhone", "iPad", "Win32", ...
+    QString platform; // navigator.platform: "Linux armv8l", "iPhone", "iPad", "Win32", ...
     QString vendor;   // navigator.vendor: "Google Inc.", "Apple Computer, Inc." or ""
     // Whether the browser has navigator.userAgentData at all (the Chromium family only);
     // the remaining fields describe it.
@@ -30,3 +32,6 @@ struct UserAgentDetails
 
 // An empty string yields empty details (the engine's own user agent stays).
 UserAgentDetails DeriveUserAgentDetails(const QString &userAgent);
+
+// The brands named besides "Chromium": those of the agents the catalogue ships.
+QStringList KnownBrowserBrands();

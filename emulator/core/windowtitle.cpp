@@ -1,6 +1,6 @@
-#include "windowtitle.h"
+#include "core/windowtitle.h"
 
-#include "profiledirectory.h"
+#include "core/profiledirectory.h"
 
 QString EmulatorWindowTitle(const EmulatorRequest &request, const ProfileDirectory &directory)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "emulatorrequest.h"
+#include "core/emulatorrequest.h"
 
 #include <QString>
 

@@ -5,6 +5,7 @@
 #include "engine/chromiumprocess.h"
 #include "engine/devtoolspipe.h"
 #include "engine/foreignwindowview.h"
+#include "engine/scratchfolders.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -97,8 +98,10 @@ ChromiumPage::ChromiumPage(const Options &chosen, QObject *parent)
     connect(&pingTimer, &QTimer::timeout, this, &ChromiumPage::Ping);
 }
 
+// The browser ends before the folders it writes in go.
 ChromiumPage::~ChromiumPage()
 {
+    delete browser;
     delete view;
 }
 
@@ -118,9 +121,11 @@ void ChromiumPage::Start(const Device &emulated, const UserAgentDetails &userAge
     }
     if (!options.headless && !ForeignWindowView::Supported())
         options.headless = true;
-    const QString dataDir =
-        options.userDataDir.isEmpty() ? privateData.path() : options.userDataDir;
-    if (dataDir.isEmpty() || !temporaryFiles.isValid()) {
+    temporaryFiles = ScratchFolders::Make(ScratchFolders::TemporaryParent());
+    if (options.userDataDir.isEmpty())
+        privateData = ScratchFolders::Make(ScratchFolders::PrivateProfileParent());
+    const QString dataDir = privateData ? privateData->path() : options.userDataDir;
+    if (dataDir.isEmpty() || !temporaryFiles) {
         Fail(QStringLiteral("cannot make a folder for the browser's data"));
         return;
     }
@@ -147,7 +152,7 @@ void ChromiumPage::Start(const Device &emulated, const UserAgentDetails &userAge
     });
     QString problem;
     if (!browser->Start(options.program, ChromiumProcess::Arguments(dataDir, extra),
-                        temporaryFiles.path(), &problem)) {
+                        temporaryFiles->path(), &problem)) {
         Fail(problem);
         return;
     }

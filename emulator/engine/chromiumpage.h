@@ -92,8 +92,8 @@ private:
     Device device;
     UserAgentDetails agent;
     qreal displayZoom = 1;
-    QTemporaryDir privateData;
-    QTemporaryDir temporaryFiles;
+    std::unique_ptr<QTemporaryDir> privateData;
+    std::unique_ptr<QTemporaryDir> temporaryFiles;
     ChromiumProcess *browser = nullptr;
     QPointer<ForeignWindowView> view;
     QByteArray windowClass;

@@ -1,10 +1,10 @@
 #include "ui/emulatorwindow.h"
 
 #include "core/displayzoom.h"
-#include "engine/browserpage.h"
-#include "ui/messagebar.h"
 #include "core/screenshotfile.h"
 #include "core/startpage.h"
+#include "engine/browserpage.h"
+#include "ui/messagebar.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -1,9 +1,9 @@
 #include "ui/scriptedrun.h"
 
+#include "core/screenshotfile.h"
 #include "engine/browserpage.h"
 #include "engine/metricsdump.h"
 #include "ui/emulatorwindow.h"
-#include "core/screenshotfile.h"
 
 #include <QJsonDocument>
 #include <QPointer>

@@ -6,11 +6,18 @@
 
 #include <optional>
 
+namespace {
+
+// How long a second start waits for the first to acknowledge before it gives up.
+constexpr int HandOverTimeoutMs = 5000;
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QtSingleApplication app(argc, argv, true);
     if (app.isRunning())
-        return app.sendMessage(QString(), 5000) ? 0 : 1;
+        return app.sendMessage(QString(), HandOverTimeoutMs) ? 0 : 1;
 
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.png")));
 
@@ -21,5 +28,7 @@ int main(int argc, char *argv[])
     window.show();
     app.setActivationWindow(&window, true);
     sessionEnd.emplace();
+    QObject::connect(&*sessionEnd, &SessionEnd::terminationRequested, &window,
+                     &MainWindow::SetUnattended);
     return app.exec();
 }

@@ -20,7 +20,8 @@ QString IdentityName(const QString &id)
     const QString key = QCoreApplication::applicationFilePath() + QLatin1Char('\n') +
                         LocalChannel::UserKey() + QLatin1Char('\n') + id;
     const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256);
-    return QStringLiteral("VelmoraSingleInstance-") + QString::fromLatin1(hash.left(16).toHex());
+    // Short, so that the socket's path fits even in a deep fallback directory.
+    return QStringLiteral("velmora-") + QString::fromLatin1(hash.left(8).toHex());
 }
 
 } // namespace
@@ -28,7 +29,6 @@ QString IdentityName(const QString &id)
 class QtSingleApplication::Private
 {
 public:
-    QString id;
     LocalChannel::Place place;
     LocalChannel::Server *server = nullptr;
     QPointer<QWidget> window;
@@ -41,7 +41,6 @@ QtSingleApplication::QtSingleApplication(int &argc, char **argv, bool GUIenabled
 {
     // A QApplication always has a GUI in Qt 6; the flag stays for the callers' sake.
     Q_UNUSED(GUIenabled)
-    d->id = id;
     // When neither the runtime directory nor a private one will do, the configuration's.
     d->place =
         LocalChannel::Place::ForName(IdentityName(id), QFileInfo(GetFilePath(ConfigFile)).path());
@@ -92,16 +91,6 @@ void QtSingleApplication::setActivationWindow(QWidget *window, bool activateOnMe
             activateWindow();
         });
     });
-}
-
-QWidget *QtSingleApplication::activationWindow() const
-{
-    return d->window;
-}
-
-QString QtSingleApplication::id() const
-{
-    return d->id;
 }
 
 QString QtSingleApplication::serverName() const

@@ -22,13 +22,11 @@ public:
     // has become the primary and listens from now on.
     bool isRunning();
 
+    static constexpr int DefaultTimeoutMs = 5000;
     // Sends a message to the primary; true once it acknowledged it within the timeout.
-    bool sendMessage(const QString &message, int timeout = 5000);
+    bool sendMessage(const QString &message, int timeout = DefaultTimeoutMs);
 
     void setActivationWindow(QWidget *window, bool activateOnMessage = true);
-    QWidget *activationWindow() const;
-
-    QString id() const;
     QString serverName() const;
 
 public Q_SLOTS:

@@ -14,7 +14,10 @@ SessionEnd::SessionEnd(QObject *parent) : QObject(parent)
 #endif
 #ifdef Q_OS_UNIX
     signalWatch = new TerminationSignals(this);
-    connect(signalWatch, &TerminationSignals::received, this, &SessionEnd::CloseAllWindows);
+    connect(signalWatch, &TerminationSignals::received, this, [this] {
+        Q_EMIT terminationRequested();
+        CloseAllWindows();
+    });
 #endif
 }
 

@@ -17,6 +17,10 @@ public:
     explicit SessionEnd(QObject *parent = nullptr);
     ~SessionEnd() override;
 
+Q_SIGNALS:
+    // A termination signal arrived: the windows close next, with nobody to answer them.
+    void terminationRequested();
+
 private:
     void CloseAllWindows();
 

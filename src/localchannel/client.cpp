@@ -54,11 +54,6 @@ bool Client::IsConnected() const
     return socket->state() == QLocalSocket::ConnectedState;
 }
 
-void Client::Disconnect()
-{
-    socket->disconnectFromServer();
-}
-
 bool Client::Send(QByteArrayView payload)
 {
     if (!IsConnected() || payload.size() > maxPayload)
@@ -92,8 +87,6 @@ void Client::OnReadyRead()
     int received = 0;
     const bool wellFormed = decoder.TakeAll(&frames, &received);
     acknowledgements += static_cast<quint64>(received);
-    for (int i = 0; i < received; ++i)
-        Q_EMIT acknowledged();
     for (const QByteArray &payload : std::as_const(frames))
         Q_EMIT frameReceived(payload);
     if (!wellFormed)

@@ -26,7 +26,6 @@ public:
     // the owner has said that it cannot listen.
     bool Connect(const Place &place, QDeadlineTimer deadline);
     bool IsConnected() const;
-    void Disconnect();
 
     // Queues one frame; false when not connected or the payload is too long.
     bool Send(QByteArrayView payload);
@@ -36,7 +35,6 @@ public:
 
 Q_SIGNALS:
     void frameReceived(const QByteArray &payload);
-    void acknowledged();
     void disconnected();
 
 private:

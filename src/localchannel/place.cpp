@@ -10,38 +10,34 @@ namespace LocalChannel {
 
 namespace {
 
-enum Candidate
-{
-    Runtime,
-    OwnTemporary,
-    Fallback,
-    CandidateCount
-};
+// After the runtime directory, our private directory in the temporary directory. Should
+// someone else hold that name, a few numbered ones follow: every process of the user tries
+// them in the same order and so meets the others in the same one. The caller's directory
+// comes last, since its path is often too long for a socket.
+constexpr int NumberedTemporaries = 3;
+constexpr int Runtime = 0;
+constexpr int Fallback = NumberedTemporaries + 2;
 
 // Asked in order, so that nothing is created where an earlier candidate will do.
-QString UsableDirectory(Candidate candidate, const QString &fallbackDirectory)
+QString UsableDirectory(int candidate, const QString &fallbackDirectory)
 {
-    switch (candidate) {
-    case Runtime: {
+    if (candidate == Runtime) {
         const QString runtime = RuntimeDirectory();
         return IsOwnDirectory(runtime, true) ? runtime : QString();
     }
-    case OwnTemporary: {
-        const QString own = QDir::tempPath() + QStringLiteral("/localchannel-") + UserKey();
+    if (candidate < Fallback) {
+        QString own = QDir::tempPath() + QStringLiteral("/localchannel-") + UserKey();
+        if (candidate > 1)
+            own += QLatin1Char('-') + QString::number(candidate - 1);
         return MakePrivateDirectory(own) ? own : QString();
     }
-    case Fallback:
-        if (fallbackDirectory.isEmpty())
-            return QString();
-        if (!QFileInfo::exists(fallbackDirectory)) {
-            QDir().mkpath(QFileInfo(fallbackDirectory).path());
-            MakePrivateDirectory(fallbackDirectory);
-        }
-        return IsOwnDirectory(fallbackDirectory, false) ? fallbackDirectory : QString();
-    case CandidateCount:
-        break;
+    if (fallbackDirectory.isEmpty())
+        return QString();
+    if (!QFileInfo::exists(fallbackDirectory)) {
+        QDir().mkpath(QFileInfo(fallbackDirectory).path());
+        MakePrivateDirectory(fallbackDirectory);
     }
-    return QString();
+    return IsOwnDirectory(fallbackDirectory, false) ? fallbackDirectory : QString();
 }
 
 } // namespace
@@ -49,8 +45,8 @@ QString UsableDirectory(Candidate candidate, const QString &fallbackDirectory)
 Place Place::ForName(const QString &name, const QString &fallbackDirectory)
 {
     Place firstUsable;
-    for (int i = 0; i < CandidateCount; ++i) {
-        const QString directory = UsableDirectory(static_cast<Candidate>(i), fallbackDirectory);
+    for (int candidate = Runtime; candidate <= Fallback; ++candidate) {
+        const QString directory = UsableDirectory(candidate, fallbackDirectory);
         if (directory.isEmpty())
             continue;
         const Place place(directory, name);
@@ -58,6 +54,9 @@ Place Place::ForName(const QString &name, const QString &fallbackDirectory)
             return place;
         if (!firstUsable.IsValid())
             firstUsable = place;
+        // The numbered names are no shorter than the one that did not fit.
+        if (candidate > Runtime)
+            candidate = qMax(candidate, Fallback - 1);
     }
     // Its server cannot listen, and says so to the clients.
     return firstUsable;

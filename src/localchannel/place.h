@@ -7,8 +7,9 @@ namespace LocalChannel {
 // Where a channel keeps its lock and its socket: a directory of the user's own, so that no
 // other user can take the names first or listen in their place. Never a shared temporary
 // directory: the user's runtime directory; else a private directory of ours (mode 0700,
-// owned by the user, not a link) in the temporary directory; else the caller's directory
-// (for example its configuration directory). The first whose socket name fits is taken.
+// owned by the user, not a link) in the temporary directory, under its usual name or, when
+// another user holds that, one of a few numbered ones; else the caller's directory (for
+// example its configuration directory). The first whose socket name fits is taken.
 class Place
 {
 public:

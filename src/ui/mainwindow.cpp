@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -160,12 +161,15 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
 
 MainWindow::~MainWindow()
 {
-    if (!SaveConfig() && saveFailed) {
-        QMessageBox::warning(this, WarningTitle,
-                             QStringLiteral("Unable to save the configuration file %1. Your "
-                                            "changes have not been saved.")
-                                 .arg(GetFilePath(ConfigFile)));
-    }
+    if (SaveConfig() || !saveFailed)
+        return;
+    const QString text = QStringLiteral("Unable to save the configuration file %1. Your changes "
+                                        "have not been saved.")
+                             .arg(GetFilePath(ConfigFile));
+    if (unattended)
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(WarningTitle), qUtf8Printable(text));
+    else
+        QMessageBox::warning(this, WarningTitle, text);
 }
 
 bool MainWindow::LoadConfig(const QString &path, bool renameIfOutdated)

@@ -18,6 +18,10 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Once the process is asked to stop, nobody may be there to answer a box: a failure to
+    // save is then written to stderr instead.
+    void SetUnattended() { unattended = true; }
+
     bool LoadConfig(const QString &path, bool renameIfOutdated);
     bool SaveConfig();
     QString GetProfileArguments(const LaunchProfile &profile) const;
@@ -66,4 +70,5 @@ private:
     // out-of-date one could not be set aside.
     bool saveAllowed = true;
     bool saveFailed = false;
+    bool unattended = false;
 };

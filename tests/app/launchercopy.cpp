@@ -9,6 +9,13 @@ LauncherCopy::LauncherCopy(bool withDefaultConfig)
     valid = appDir.isValid() && dataDir.isValid() &&
             AddCompanion(QStringLiteral("velmora-launcher")) &&
             (!withDefaultConfig || AddCompanion(QStringLiteral("LauncherDefault.ini")));
+    // Its file, lock and socket, and the caches of what it starts, stay away from the real
+    // home and from any other copy.
+    environment = QProcessEnvironment::systemEnvironment();
+    dataHome = dataDir.path();
+    for (const char *name : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR", "TMPDIR", "HOME"})
+        environment.insert(QLatin1String(name), dataHome);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
 }
 
 bool LauncherCopy::AddCompanion(const QString &fileName) const
@@ -18,21 +25,15 @@ bool LauncherCopy::AddCompanion(const QString &fileName) const
 
 std::unique_ptr<QProcess> LauncherCopy::Start() const
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // Its file, lock and socket, and the caches of what it starts, stay away from the real
-    // home and from any other copy.
-    for (const char *name : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR", "TMPDIR", "HOME"})
-        env.insert(QLatin1String(name), dataDir.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     std::unique_ptr<QProcess> process(new QProcess);
-    process->setProcessEnvironment(env);
+    process->setProcessEnvironment(environment);
     process->start(appDir.filePath(QStringLiteral("velmora-launcher")), QStringList());
     return process;
 }
 
 QString LauncherCopy::ConfigPath() const
 {
-    return dataDir.filePath(QStringLiteral("Velmora/VelmoraMobileEmulator/Launcher.ini"));
+    return dataHome + QStringLiteral("/Velmora/VelmoraMobileEmulator/Launcher.ini");
 }
 
 QString LauncherCopy::SocketPath() const

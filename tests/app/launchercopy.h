@@ -23,8 +23,12 @@ public:
     QString ConfigPath() const;
     // The primary's socket, the only one in the copy's runtime directory.
     QString SocketPath() const;
+    QString DataPath() const { return dataDir.path(); }
 
     bool valid = false;
+    // What the copy runs with: its data, runtime and temporary directories in DataPath().
+    QProcessEnvironment environment;
+    QString dataHome;
 
 private:
     QTemporaryDir appDir;

@@ -12,10 +12,13 @@
 
 #include <vector>
 
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 
 namespace {
+
+constexpr qint64 StressBudgetMs = 30000;
 
 struct RaiseCounter : QObject
 {
@@ -69,57 +72,89 @@ private Q_SLOTS:
                  qPrintable(QString::number(counter.raises)));
     }
 
+    void singleInstance_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        for (const char *scenario : {"sixteen at once", "primary killed", "primary stopped",
+                                     "hostile peers", "long data path, no runtime directory"})
+            QTest::newRow(scenario) << QString(scenario);
+    }
+
+    // Whatever came before, one primary shows the window, the next start hands over to it
+    // and ends, and the first normal close creates the file.
     void singleInstance()
     {
+        QFETCH(QString, scenario);
         LauncherCopy launcher(true);
         QVERIFY(launcher.valid);
-        // Starting takes a millisecond or two, setting up far longer: all reach the lock together.
-        std::vector<std::unique_ptr<QProcess>> processes;
-        for (int i = 0; i < 16; ++i)
-            processes.push_back(launcher.Start());
-        // All but one hand over and end; the one that shows a window is the primary.
-        std::unique_ptr<QProcess> primary;
-        for (auto &process : processes) {
-            if (WaitForWindow(*process).isEmpty())
-                QVERIFY(WaitForExit(*process, 0));
-            else if (!primary)
-                primary = std::move(process);
+        QTemporaryDir shortTemp;
+        if (scenario == "long data path, no runtime directory") {
+            // Qt's own runtime directory and our usual private one are taken by another user.
+            launcher.environment.remove("XDG_RUNTIME_DIR");
+            launcher.environment.insert("TMPDIR", shortTemp.path());
+            for (const QString &taken :
+                 QStringList{"runtime-" + QString(::getpwuid(::getuid())->pw_name),
+                             "localchannel-" + QString::number(::getuid())})
+                QVERIFY(QFile(shortTemp.filePath(taken)).open(QIODevice::WriteOnly));
+            launcher.dataHome = launcher.DataPath() + '/';
+            launcher.dataHome += QString(100 - launcher.dataHome.size(), 'd');
+            launcher.environment.insert("XDG_DATA_HOME", launcher.dataHome);
         }
-        QVERIFY(primary);
-        QCOMPARE(FindWindows(LauncherWindowTitle), QStringList{WaitForWindow(*primary)});
-
-        // A primary killed outright leaves its lock and socket behind; the next start takes over.
-        primary->kill();
-        QVERIFY(primary->waitForFinished());
-        primary = launcher.Start();
-        const QString window = WaitForWindow(*primary);
+        std::unique_ptr<QProcess> primary;
+        if (scenario == "sixteen at once") {
+            // Starting takes a millisecond or two, setting up far longer: all reach the lock
+            // together. All but one hand over and end; the one with a window is the primary.
+            std::vector<std::unique_ptr<QProcess>> processes;
+            for (int i = 0; i < 16; ++i)
+                processes.push_back(launcher.Start());
+            for (auto &process : processes) {
+                if (WaitForWindow(*process).isEmpty())
+                    QVERIFY(WaitForExit(*process, 0));
+                else if (!primary)
+                    primary = std::move(process);
+            }
+            QVERIFY(primary);
+        } else {
+            primary = launcher.Start();
+        }
+        QString window = WaitForWindow(*primary);
         QVERIFY(!window.isEmpty());
+        const auto pid = static_cast<pid_t>(primary->processId());
 
-        // A stopped primary cannot answer: the next start gives up and fails.
-        QCOMPARE(::kill(static_cast<pid_t>(primary->processId()), SIGSTOP), 0);
-        std::unique_ptr<QProcess> unanswered = launcher.Start();
-        QVERIFY(WaitForExit(*unanswered, 1));
-        QCOMPARE(::kill(static_cast<pid_t>(primary->processId()), SIGCONT), 0);
-
-        // Resumed, it serves the next start in time, even with hostile local peers around: one
-        // silent, one announcing 64 KiB + 1, one speaking another protocol. None gets an answer.
+        if (scenario == "primary killed") {
+            // Its lock and socket are left behind; the next start takes over.
+            primary->kill();
+            QVERIFY(primary->waitForFinished());
+            primary = launcher.Start();
+            window = WaitForWindow(*primary);
+            QVERIFY(!window.isEmpty());
+        } else if (scenario == "primary stopped") {
+            // It cannot answer: the next start gives up and fails.
+            QCOMPARE(::kill(pid, SIGSTOP), 0);
+            std::unique_ptr<QProcess> unanswered = launcher.Start();
+            QVERIFY(WaitForExit(*unanswered, 1));
+            QCOMPARE(::kill(pid, SIGCONT), 0);
+        }
+        // One silent, one announcing 64 KiB + 1, one speaking another protocol: the next
+        // start is served in time, and none of them gets an answer.
+        QLocalSocket peers[3];
         const QByteArray hostile[] = {QByteArray(),
                                       QByteArray::fromHex("00010001") + QByteArray(65537, 'x'),
                                       "GET / HTTP/1.1\r\n\r\n"};
-        QLocalSocket peers[3];
-        for (int i = 0; i < 3; ++i) {
+        const int hostileCount = scenario == "hostile peers" ? 3 : 0;
+        for (int i = 0; i < hostileCount; ++i) {
             peers[i].connectToServer(launcher.SocketPath());
             QVERIFY(peers[i].waitForConnected(5000));
             peers[i].write(hostile[i]);
         }
-        std::unique_ptr<QProcess> answered = launcher.Start();
-        QVERIFY(WaitForExit(*answered, 0));
-        for (QLocalSocket &peer : peers) {
-            QTRY_COMPARE_WITH_TIMEOUT(peer.state(), QLocalSocket::UnconnectedState, 15000);
-            QCOMPARE(peer.readAll(), QByteArray());
+        std::unique_ptr<QProcess> second = launcher.Start();
+        QVERIFY(WaitForExit(*second, 0));
+        for (int i = 0; i < hostileCount; ++i) {
+            QTRY_COMPARE_WITH_TIMEOUT(peers[i].state(), QLocalSocket::UnconnectedState, 15000);
+            QCOMPARE(peers[i].readAll(), QByteArray());
         }
+        QCOMPARE(FindWindows(LauncherWindowTitle), QStringList{window});
 
-        // The first normal close creates the file.
         QVERIFY(CloseWindow(window));
         QVERIFY(WaitForExit(*primary, 0));
         QVERIFY(QFile::exists(launcher.ConfigPath()));
@@ -146,7 +181,9 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(QFileInfo(launcher.ConfigPath()).path()));
     }
 
-    void killWhileSaving()
+    // A stress test: killed at random moments of its save, the launcher leaves the old file
+    // or the new one, never a mix. Runs for a bounded time rather than a number of kills.
+    void stress_killWhileSaving()
     {
         LauncherCopy launcher(true);
         QVERIFY(launcher.valid);
@@ -159,7 +196,9 @@ private Q_SLOTS:
         QByteArray newContent;
         qint64 closeMicroseconds = 0;
         int kills = 0;
-        for (int round = 0; kills < 50; ++round) {
+        QElapsedTimer budget;
+        budget.start();
+        for (int round = 0; kills < 50 && !budget.hasExpired(StressBudgetMs); ++round) {
             QFile config(launcher.ConfigPath());
             QVERIFY(config.open(QIODevice::WriteOnly) && config.write(oldContent) > 0);
             config.close();
@@ -188,32 +227,48 @@ private Q_SLOTS:
             if (process->exitStatus() == QProcess::CrashExit)
                 ++kills;
         }
+        QVERIFY(kills > 0);
     }
 
-    void sessionEndSaves_data()
+    void sessionEnd_data()
     {
         QTest::addColumn<int>("signalNumber");
-        QTest::newRow("SIGTERM, logout or shutdown") << SIGTERM;
-        QTest::newRow("SIGHUP, terminal closed") << SIGHUP;
-        QTest::newRow("SIGINT, Ctrl+C") << SIGINT;
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("SIGTERM, logout or shutdown") << SIGTERM << true;
+        QTest::newRow("SIGHUP, terminal closed") << SIGHUP << true;
+        QTest::newRow("SIGINT, Ctrl+C") << SIGINT << true;
+        QTest::newRow("SIGTERM, file cannot be written") << SIGTERM << false;
     }
 
     // Asked to stop, the launcher closes its window as a normal close does, so the file is
-    // written: it comes back in the writer's form (LF line ends) rather than as it was.
-    void sessionEndSaves()
+    // written: it comes back in the writer's form (LF line ends) rather than as it was. When
+    // it cannot be written, nobody is there to answer a box: stderr says so, and it ends.
+    void sessionEnd()
     {
         QFETCH(int, signalNumber);
+        QFETCH(bool, writable);
         LauncherCopy launcher(true);
         QVERIFY(launcher.valid);
-        QVERIFY(QDir().mkpath(QFileInfo(launcher.ConfigPath()).path()));
+        const QString folder = QFileInfo(launcher.ConfigPath()).path();
         QFile config(launcher.ConfigPath());
-        QVERIFY(config.open(QIODevice::WriteOnly) &&
-                config.write("$VERSION=107\r\n[Profile]\r\n\"Kept\"\t\" -p\"\r\n") > 0);
-        config.close();
+        if (writable) {
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(config.open(QIODevice::WriteOnly) &&
+                    config.write("$VERSION=107\r\n[Profile]\r\n\"Kept\"\t\" -p\"\r\n") > 0);
+            config.close();
+        } else {
+            // The folder's parent is a file.
+            QVERIFY(QFile(QFileInfo(folder).path()).open(QIODevice::WriteOnly));
+        }
         std::unique_ptr<QProcess> process = launcher.Start();
         QVERIFY(!WaitForWindow(*process).isEmpty());
         QCOMPARE(::kill(static_cast<pid_t>(process->processId()), signalNumber), 0);
         QVERIFY(WaitForExit(*process, 0));
+        if (!writable) {
+            const QString message = "Unable to save the configuration file " + config.fileName();
+            QVERIFY(QString::fromUtf8(process->readAllStandardError()).contains(message));
+            return;
+        }
         QVERIFY(config.open(QIODevice::ReadOnly));
         const QByteArray content = config.readAll();
         QVERIFY(content.contains("\n\"Kept\"\t\"") && !content.contains('\r'));

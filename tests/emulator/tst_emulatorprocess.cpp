@@ -121,7 +121,7 @@ private Q_SLOTS:
         const QStringList phone = {"-windowsize", "1080x2400", "-ppi",        "420",
                                    "-input",      "touch",     "-user-agent", ChromeAndroid};
         const QString chromeOnAndroid =
-            "'platform':'Linux armv81','vendor':'Google Inc.','userAgent':'" + ChromeAndroid +
+            "'platform':'Linux armv8l','vendor':'Google Inc.','userAgent':'" + ChromeAndroid +
             "','touchEvents':true,'maxTouchPoints':5,'pointer':'coarse','hover':'none'";
         const QString modern = "'features':{'has':true,'containerQueries':true,'nesting':true,"
                                "'popover':true,'dynamicViewportUnits':true,'oklch':true,"
@@ -158,7 +158,7 @@ private Q_SLOTS:
             << QStringList{"-windowsize", "1080x2400", "-ppi",        "420",
                            "-input",      "touch",     "-user-agent", FirefoxAndroid}
             << "device.html"
-            << "{'innerWidth':412,'platform':'Linux armv81','vendor':'','userAgentData':null,"
+            << "{'innerWidth':412,'platform':'Linux armv8l','vendor':'','userAgentData':null,"
                "'userAgent':'" +
                    FirefoxAndroid + "'}"
             << false;
@@ -279,6 +279,14 @@ private Q_SLOTS:
         emulator.kill();
         QVERIFY(emulator.waitForFinished());
         QTRY_COMPARE_WITH_TIMEOUT(Alive(killed), 0, 10000);
+        // What its browser left in the runtime folder goes with the next emulator's start.
+        const QDir scratch(dir.filePath("velmora"));
+        const QStringList left = {QString("r%1-*").arg(killed.first())};
+        QCOMPARE(scratch.entryList(left, QDir::Dirs).size(), 1);
+        again.start(EMULATOR_PATH,
+                    keeper + QStringList{"-dump-metrics", dir.filePath("kept.json"), storage});
+        QVERIFY(again.waitForFinished(60000));
+        QCOMPARE(scratch.entryList(left, QDir::Dirs).size(), 0);
     }
 
     // A page that never finishes loading still ends the run, with what could be measured.

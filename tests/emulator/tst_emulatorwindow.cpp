@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolBar>
 #include <QtTest>
 
@@ -195,6 +196,40 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(stuck.size(), 1, 20000);
         QVERIFY(Answer(*window, "Stop the page"));
         QTRY_COMPARE_WITH_TIMEOUT(gone.size(), 2, 10000);
+        Close();
+    }
+
+    // The page's requests get an answer at once, a download is saved where the status line
+    // says, and the device is drawn whole, with no bar of the browser's own over it.
+    void browserDuties()
+    {
+        Open({1080, 2400}, 420, VELMORA_TEST_DATA_DIR "/emulator/device.html");
+        QSignalSpy loaded(page, &BrowserPage::loadFinished);
+        QSignalSpy notices(page, &BrowserPage::notice);
+        window->Start();
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 30000);
+        QCOMPARE(Evaluate(page, "Promise.all([new Promise(done =>"
+                                " navigator.geolocation.getCurrentPosition(() => done('located'),"
+                                " e => done('no location'))), Notification.requestPermission(),"
+                                " navigator.clipboard.readText().catch(() => 'no clipboard')])"
+                                ".then(a => a.join())"),
+                 "no location,denied,no clipboard");
+
+        Evaluate(page, "const a = document.createElement('a'); a.href = 'data:text/plain,saved';"
+                       " a.download = 'velmora-test.txt'; document.body.append(a); a.click();");
+        QTRY_VERIFY_WITH_TIMEOUT(!notices.isEmpty() &&
+                                     notices.last().first().toString().startsWith("Download saved"),
+                                 10000);
+        const QString path = notices.last().first().toString().section(" to ", 1);
+        QFile saved(path);
+        QVERIFY2(saved.open(QIODevice::ReadOnly), qPrintable(path));
+        QCOMPARE(saved.readAll(), "saved");
+
+        // The page's top left is its white background and its fixed bar shows at the bottom.
+        const QRect shown = window->pageGeometry();
+        const QImage screen = window->screen()->grabWindow(0).toImage();
+        QCOMPARE(screen.pixelColor(shown.topLeft() + QPoint(2, 2)), QColor(Qt::white));
+        QCOMPARE(screen.pixelColor(shown.bottomLeft() + QPoint(2, -2)), QColor(Qt::blue));
         Close();
     }
 

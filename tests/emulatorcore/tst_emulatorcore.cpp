@@ -1,8 +1,8 @@
-#include "displayzoom.h"
-#include "emulationcommands.h"
+#include "core/displayzoom.h"
+#include "core/emulationcommands.h"
+#include "core/profiledirectory.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QProcess>
 #include <QtTest>
 
@@ -20,12 +20,23 @@ QString SizeText(QSize size)
     return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
 }
 
-const QString ChromeOnAndroid =
-    QStringLiteral("Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
-                   "Chrome/131.0.0.0 Mobile Safari/537.36");
-const QString SafariOnIphone = QStringLiteral(
-    "Mozilla/5.0 (iPhone; CPU iPhone OS 18_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
-    "Gecko) Version/18.1 Mobile/15E148 Safari/604.1");
+// A user agent of the shipped catalogue, by its entry's name.
+QString Shipped(const char *entry)
+{
+    QFile file(QStringLiteral(VELMORA_CATALOGUE));
+    const QString start = '"' + QString(entry) + "\"\t\"";
+    const QStringList lines =
+        QString::fromUtf8(file.open(QIODevice::ReadOnly) ? file.readAll() : "").split('\n');
+    for (const QString &line : lines) {
+        if (line.startsWith(start))
+            return ParseEmulatorArguments(QProcess::splitCommand(line.mid(start.size()).chopped(1)))
+                .userAgent;
+    }
+    return QString();
+}
+
+const QString ChromeOnAndroid = Shipped("Chrome for Android, phone");
+const QString SafariOnIphone = Shipped("Safari on iPhone");
 
 } // namespace
 
@@ -132,50 +143,42 @@ private Q_SLOTS:
         QTest::addColumn<QString>("details");
 
         const QString chrome131 = "Google Chrome 131|Chromium 131|Not_A Brand 24";
-        const QString chrome = "Linux armv81; Google Inc.; " + chrome131 + "; 131.0.0.0|";
+        const QString chrome = "Linux armv8l; Google Inc.; " + chrome131 + "; 131.0.0.0|";
         const QString samsung =
-            "Linux armv81; Google Inc.; Samsung Internet 26|Chromium 122|Not(A:Brand 24; 26.0|";
+            "Linux armv8l; Google Inc.; Samsung Internet 26|Chromium 122|Not(A:Brand 24; 26.0|";
         const QString apple = "; Apple Computer, Inc.";
-        const QString windows = "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 "
-                                "(KHTML, like Gecko) Chrome/131.0.0.0 Safari/537.36";
 
         const auto row = [](const char *name, const QString &userAgent, const QString &details) {
             QTest::newRow(name) << userAgent << details;
         };
         // The user agents of the shipped catalogue.
-        row("Chrome, Android phone", ChromeOnAndroid, chrome + "Android|10.0.0||K|1");
-        row("Chrome, Android tablet",
-            "Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
-            "Chrome/131.0.0.0 Safari/537.36",
-            chrome + "Android|10.0.0||K|0");
-        row("Safari, iPhone", SafariOnIphone, "iPhone" + apple);
-        row("Safari, iPad",
-            "Mozilla/5.0 (iPad; CPU OS 18_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
-            "Gecko) Version/18.1 Mobile/15E148 Safari/604.1",
-            "iPad" + apple);
-        row("Samsung, phone",
-            "Mozilla/5.0 (Linux; Android 14; SAMSUNG SM-S928B) AppleWebKit/537.36 (KHTML, like "
-            "Gecko) SamsungBrowser/26.0 Chrome/122.0.0.0 Mobile Safari/537.36",
-            samsung + "Android|14.0.0||SM-S928B|1");
-        row("Samsung, tablet",
-            "Mozilla/5.0 (Linux; Android 14; SAMSUNG SM-X710) AppleWebKit/537.36 (KHTML, like "
-            "Gecko) SamsungBrowser/26.0 Chrome/122.0.0.0 Safari/537.36",
-            samsung + "Android|14.0.0||SM-X710|0");
-        row("Firefox, Android phone",
-            "Mozilla/5.0 (Android 14; Mobile; rv:133.0) Gecko/133.0 Firefox/133.0", "Linux armv81");
-        row("Firefox, Android tablet",
-            "Mozilla/5.0 (Android 14; Tablet; rv:133.0) Gecko/133.0 Firefox/133.0", "Linux armv81");
-        row("Chrome, Windows", windows,
-            "Win32; Google Inc.; " + chrome131 + "; 131.0.0.0|Windows|10.0.0|x86||0");
+        const auto shipped = [&row](const char *entry, const QString &details) {
+            row(entry, Shipped(entry), details);
+        };
+        shipped("Chrome for Android, phone", chrome + "Android|10.0.0||K|1");
+        shipped("Chrome for Android, tablet", chrome + "Android|10.0.0||K|0");
+        shipped("Safari on iPhone", "iPhone" + apple);
+        shipped("Safari on iPad", "iPad" + apple);
+        shipped("Samsung Internet, phone", samsung + "Android|14.0.0||SM-S928B|1");
+        shipped("Samsung Internet, tablet", samsung + "Android|14.0.0||SM-X710|0");
+        shipped("Firefox for Android, phone", "Linux armv8l");
+        shipped("Firefox for Android, tablet", "Linux armv8l");
+        shipped("Desktop Chrome on Windows",
+                "Win32; Google Inc.; " + chrome131 + "; 131.0.0.0|Windows|10.0.0|x86||0");
 
         // Others a user may type.
         row("Chrome, Linux",
             "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
             "Chrome/131.0.0.0 Safari/537.36",
             "Linux x86_64; Google Inc.; " + chrome131 + "; 131.0.0.0|Linux||x86||0");
-        row("Edge, Windows", windows + " Edg/131.0.2903.86",
-            "Win32; Google Inc.; Microsoft Edge 131|Chromium 131|Not_A Brand 24; "
-            "131.0.2903.86|Windows|10.0.0|x86||0");
+        // Chromium-based agents the catalogue does not ship are plain Chromium.
+        row("Edge, Windows", Shipped("Desktop Chrome on Windows") + " Edg/131.0.2903.86",
+            "Win32; Google Inc.; Chromium 131|Not_A Brand 24; 131.0.0.0|Windows|10.0.0|x86||0");
+        row("Android WebView",
+            "Mozilla/5.0 (Linux; Android 10; K; wv) AppleWebKit/537.36 (KHTML, like Gecko) "
+            "Version/4.0 Chrome/131.0.0.0 Mobile Safari/537.36",
+            "Linux armv8l; Google Inc.; Chromium 131|Not_A Brand 24; "
+            "131.0.0.0|Android|10.0.0||K|1");
         // Every browser on iOS is WebKit underneath, whatever it calls itself.
         row("Chrome, iPhone",
             "Mozilla/5.0 (iPhone; CPU iPhone OS 18_1 like Mac OS X) AppleWebKit/605.1.15 "
@@ -186,7 +189,7 @@ private Q_SLOTS:
             "Gecko) Version/18.1 Safari/605.1.15",
             "MacIntel" + apple);
         row("empty", "", "");
-        row("garbage", "((;;) Chrome/ Android", "Linux armv81");
+        row("garbage", "((;;) Chrome/ Android", "Linux armv8l");
         row("unknown", "SomeBot/1.0", "");
     }
 
@@ -196,8 +199,16 @@ private Q_SLOTS:
         const UserAgentDetails details = DeriveUserAgentDetails(userAgent);
         QCOMPARE(details.userAgent, userAgent);
         QStringList brands;
-        for (const UserAgentBrand &brand : details.brands)
+        for (const UserAgentBrand &brand : details.brands) {
             brands.append(brand.brand + QLatin1Char(' ') + brand.version);
+            // The full versions tell the same story as the majors and the full version.
+            QVERIFY(brand.fullVersion.startsWith(brand.version + '.') ||
+                    brand.fullVersion == brand.version);
+            if (brand.brand == "Chromium" && userAgent.contains("Chrome/"))
+                QVERIFY(userAgent.contains("Chrome/" + brand.fullVersion + ' '));
+        }
+        if (details.hasUserAgentData)
+            QCOMPARE(details.brands.first().fullVersion, details.fullVersion);
         QCOMPARE(details.hasUserAgentData, !brands.isEmpty());
         QStringList seen{details.platform, details.vendor, brands.join(u'|')};
         if (details.hasUserAgentData)
@@ -210,69 +221,161 @@ private Q_SLOTS:
         QTEST(seen.join(QStringLiteral("; ")), "details");
     }
 
-    // The commands exactly as the engine receives them: a misspelt name is silently ignored
-    // there, so the names are checked here.
     void commands_data()
     {
         QTest::addColumn<QString>("commandLine");
         QTest::addColumn<qreal>("scale");
-        QTest::addColumn<QString>("commands");
+        QTest::addColumn<QStringList>("commands");
 
+        const QString metrics = "Emulation.setDeviceMetricsOverride ";
+        const QString touch = "Emulation.setTouchEmulationEnabled ";
+        const QString mouse = "Emulation.setEmitTouchEventsForMouse ";
+        const QString userAgent = "Emulation.setUserAgentOverride ";
         QTest::newRow("touch, Chromium user agent")
             << "-windowsize 1080x2400 -ppi 420 -input touch -user-agent \"" + ChromeOnAndroid + "\""
             << 0.5
-            << "[[\"Emulation.setDeviceMetricsOverride\",{\"deviceScaleFactor\":2.625,"
-               "\"dontSetVisibleSize\":true,\"height\":915,\"mobile\":true,\"scale\":0.5,"
-               "\"screenHeight\":915,\"screenOrientation\":{\"angle\":0,\"type\":"
-               "\"portraitPrimary\"},\"screenWidth\":412,\"width\":412}],"
-               "[\"Emulation.setTouchEmulationEnabled\",{\"enabled\":true,\"maxTouchPoints\":5}],"
-               "[\"Emulation.setEmitTouchEventsForMouse\",{\"configuration\":\"mobile\","
-               "\"enabled\":true}],"
-               "[\"Emulation.setUserAgentOverride\",{\"platform\":\"Linux armv81\","
-               "\"userAgent\":\"" +
-                   ChromeOnAndroid +
-                   "\",\"userAgentMetadata\":{\"architecture\":\"\",\"brands\":[{\"brand\":"
-                   "\"Google Chrome\",\"version\":\"131\"},{\"brand\":\"Chromium\",\"version\":"
-                   "\"131\"},{\"brand\":\"Not_A Brand\",\"version\":\"24\"}],\"fullVersion\":"
-                   "\"131.0.0.0\",\"mobile\":true,\"model\":\"K\",\"platform\":\"Android\","
-                   "\"platformVersion\":\"10.0.0\"}}]]";
+            << QStringList{metrics + "412x915 2.625 0.5 portraitPrimary 0", touch + "true 5",
+                           mouse + "true mobile",
+                           userAgent + "Linux armv8l Google Chrome 131 131.0.0.0|Chromium 131 "
+                                       "131.0.0.0|Not_A Brand 24 24.0.0.0"};
         // Touch is switched off explicitly; a browser without userAgentData gets no metadata.
         QTest::newRow("keys, landscape, Safari")
             << "-windowsize 240x320 -input keys -orientation landscape -user-agent \"" +
                    SafariOnIphone + "\""
             << 1.0
-            << "[[\"Emulation.setDeviceMetricsOverride\",{\"deviceScaleFactor\":1,"
-               "\"dontSetVisibleSize\":true,\"height\":240,\"mobile\":true,\"scale\":1,"
-               "\"screenHeight\":240,\"screenOrientation\":{\"angle\":90,\"type\":"
-               "\"landscapePrimary\"},\"screenWidth\":320,\"width\":320}],"
-               "[\"Emulation.setTouchEmulationEnabled\",{\"enabled\":false}],"
-               "[\"Emulation.setEmitTouchEventsForMouse\",{\"enabled\":false}],"
-               "[\"Emulation.setUserAgentOverride\",{\"platform\":\"iPhone\",\"userAgent\":\"" +
-                   SafariOnIphone + "\"}]]";
+            << QStringList{metrics + "320x240 1 1 landscapePrimary 90", touch + "false",
+                           mouse + "false", userAgent + "iPhone"};
         // The engine's own user agent stays.
         QTest::newRow("mouse, no user agent")
             << "-windowsize 480x800 -input mouse" << 2.0
-            << "[[\"Emulation.setDeviceMetricsOverride\",{\"deviceScaleFactor\":1,"
-               "\"dontSetVisibleSize\":true,\"height\":800,\"mobile\":true,\"scale\":2,"
-               "\"screenHeight\":800,\"screenOrientation\":{\"angle\":0,\"type\":"
-               "\"portraitPrimary\"},\"screenWidth\":480,\"width\":480}],"
-               "[\"Emulation.setTouchEmulationEnabled\",{\"enabled\":false}],"
-               "[\"Emulation.setEmitTouchEventsForMouse\",{\"enabled\":false}]]";
+            << QStringList{metrics + "480x800 1 2 portraitPrimary 0", touch + "false",
+                           mouse + "false"};
     }
 
+    // What the engine is sent. A misspelt method or field is silently ignored there, so the
+    // names are checked here, with the values a page sees.
     void commands()
     {
         QFETCH(QString, commandLine);
         QFETCH(qreal, scale);
         const EmulatorRequest request = ParseEmulatorArguments(QProcess::splitCommand(commandLine));
         QVERIFY2(request.problems.isEmpty(), qPrintable(request.problems.join(u'\n')));
-        QJsonArray sent;
-        for (const EmulationCommand &command : EmulationCommands(
-                 Device::FromRequest(request), DeriveUserAgentDetails(request.userAgent), scale))
-            sent.append(QJsonArray{command.method, command.params});
-        QTEST(QString::fromUtf8(QJsonDocument(sent).toJson(QJsonDocument::Compact)), "commands");
-        QCOMPARE(DeviceMetricsCommand(Device::FromRequest(request), scale).params,
-                 sent.first().toArray().at(1).toObject());
+        const Device device = Device::FromRequest(request);
+        const UserAgentDetails details = DeriveUserAgentDetails(request.userAgent);
+        const QList<EmulationCommand> commands = EmulationCommands(device, details, scale);
+        QStringList seen;
+        for (const EmulationCommand &command : commands) {
+            const QJsonObject &p = command.params;
+            const auto text = [](const QJsonValue &value) { return value.toVariant().toString(); };
+            QStringList line{command.method};
+            for (const char *key : {"width", "deviceScaleFactor", "scale", "platform", "enabled",
+                                    "maxTouchPoints", "configuration"})
+                if (p.contains(key))
+                    line << text(p[key]);
+            if (p.contains("width")) {
+                line[1] += 'x' + text(p["height"]);
+                line << p["screenOrientation"]["type"].toString()
+                     << text(p["screenOrientation"]["angle"]);
+                // Always a phone's layout, never clipped, the screen as big as the view.
+                QVERIFY(p["mobile"].toBool() && p["dontSetVisibleSize"].toBool());
+                QCOMPARE(text(p["screenWidth"]) + text(p["screenHeight"]),
+                         text(p["width"]) + text(p["height"]));
+            }
+            if (command.method.endsWith("UserAgentOverride"))
+                QCOMPARE(p["userAgent"].toString(), request.userAgent);
+            const QJsonObject metadata = p["userAgentMetadata"].toObject();
+            if (!metadata.isEmpty()) {
+                // The full versions beside the majors; without them a page would read the
+                // engine's own through getHighEntropyValues().
+                QStringList brands;
+                for (qsizetype i = 0; i < metadata["brands"].toArray().size(); ++i) {
+                    const QJsonValue brand = metadata["brands"][i];
+                    const QJsonValue full = metadata["fullVersionList"][i];
+                    QCOMPARE(full["brand"], brand["brand"]);
+                    brands << brand["brand"].toString() + ' ' + brand["version"].toString() + ' ' +
+                                  full["version"].toString();
+                }
+                line << brands.join('|');
+                QCOMPARE(metadata["fullVersionList"].toArray().size(), brands.size());
+                QCOMPARE(QStringList({metadata["fullVersion"].toString(),
+                                      metadata["platform"].toString(),
+                                      metadata["platformVersion"].toString(),
+                                      metadata["architecture"].toString(),
+                                      metadata["model"].toString(), text(metadata["mobile"])}),
+                         QStringList({details.fullVersion, details.clientHintsPlatform,
+                                      details.platformVersion, details.architecture, details.model,
+                                      text(details.mobile)}));
+                QCOMPARE(metadata.keys(),
+                         QStringList({"architecture", "brands", "fullVersion", "fullVersionList",
+                                      "mobile", "model", "platform", "platformVersion"}));
+            }
+            seen << line.join(' ');
+        }
+        QTEST(seen, "commands");
+        QCOMPARE(commands.first().params.size(), 9);
+        QCOMPARE(commands.first().params, DeviceMetricsCommand(device, scale).params);
+    }
+
+    void profileDirectoryName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("encoded");
+
+        const QString longName(130, u'a');
+        QTest::newRow("kept as is") << "phone-1_b"
+                                    << "phone-1_b";
+        // Names differing in case alone stay apart where the file system ignores case.
+        QTest::newRow("upper case") << "Phone"
+                                    << "%50hone";
+        QTest::newRow("cannot climb") << "../x"
+                                      << "%2E%2E%2Fx";
+        QTest::newRow("blank, backslash, colon") << "a b\\c:"
+                                                 << "a%20b%5Cc%3A";
+        QTest::newRow("UTF-8 bytes") << QString::fromUtf8("é") << "%C3%A9";
+        QTest::newRow("reserved on Windows") << "con"
+                                             << "%63on";
+        QTest::newRow("reserved port") << "lpt1"
+                                       << "%6Cpt1";
+        QTest::newRow("not reserved") << "com"
+                                      << "com";
+        QTest::newRow("long, cut with a digest") << longName << QString(103, u'a') + '~';
+        // The cut never splits an escape.
+        QTest::newRow("long, escape at the cut")
+            << QString(102, u'a') + "ZZZZZZZ" << QString(102, u'a') + '~';
+    }
+
+    // Distinct names give distinct directory names of safe characters and bounded length.
+    void profileDirectoryName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, encoded);
+        const QString seen = ProfileDirectory::EncodedName(name);
+        if (encoded.endsWith('~')) {
+            QVERIFY2(seen.startsWith(encoded) && seen.size() == encoded.size() + 16,
+                     qPrintable(seen));
+            QVERIFY(ProfileDirectory::EncodedName(name + 'b') != seen);
+        } else {
+            QCOMPARE(seen, encoded);
+        }
+        QVERIFY(seen.size() <= 120);
+    }
+
+    // Everything the emulator creates for a profile, up from the data location, is the user's
+    // alone: the names tell which profiles the user keeps.
+    void profileDirectoryPrivate()
+    {
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+        ProfileDirectory directory(QStringLiteral("Phone"));
+        QVERIFY2(directory.isClaimed(), qPrintable(directory.problem()));
+        QVERIFY(directory.path().startsWith(data.path()));
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        for (QString path = directory.path(); path != data.path(); path = QFileInfo(path).path())
+            QVERIFY2(!(QFile::permissions(path) & others), qPrintable(path));
+        // A second emulator with the same name is turned away.
+        ProfileDirectory second(QStringLiteral("Phone"));
+        QVERIFY(!second.isClaimed() && second.isInUse());
     }
 };
 

@@ -188,7 +188,9 @@ private Q_SLOTS:
         row("runtime directory", "run", "tmp", {}, "run");
         row("runtime a link", "link", "tmp", {}, qt);
         row("runtime a link, Qt's taken", "link", "tmp", {qt}, own);
-        row("runtime a link, both taken", "link", "tmp", {qt, own}, "config");
+        row("runtime a link, both taken", "link", "tmp", {qt, own}, own + "-1");
+        row("runtime a link, all taken", "link", "tmp",
+            {qt, own, own + "-1", own + "-2", own + "-3"}, "config");
         row("runtime path too long", tooLong, "tmp", {}, own);
         row("every path too long", tooLong, tooLong + "/tmp", {}, tooLong);
     }
