@@ -33,6 +33,7 @@ public:
         Isolated,
         Page
     };
+    Q_ENUM(World)
 
     // Why the shown page changed; a group passes on only what the user did.
     enum class NavigationCause
@@ -41,6 +42,7 @@ public:
         Script, // the page on its own: a timer, a redirect, a form sent by script
         Program // this program: the first page, a reload, a page opened for another window
     };
+    Q_ENUM(NavigationCause)
 
     using QObject::QObject;
 

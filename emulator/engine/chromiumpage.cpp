@@ -156,6 +156,18 @@ void ChromiumPage::Start(const Device &emulated, const UserAgentDetails &userAge
         Fail(problem);
         return;
     }
+    if (!options.headless) {
+        // Taken in as soon as it exists, so that it never shows as a window of its own.
+        view = new ForeignWindowView;
+        connect(view, &ForeignWindowView::embedded, this, [this] {
+            embedded = true;
+            ReportReady();
+        });
+        connect(view, &ForeignWindowView::failed, this, &ChromiumPage::Fail);
+        connect(view, &ForeignWindowView::shortcutPressed, this, &BrowserPage::shortcutPressed);
+        view->GrabShortcuts(shortcuts);
+        view->Embed(windowClass, browser->processId(), EmbedTimeoutMs);
+    }
     connect(browser->pipe(), &DevToolsPipe::event, this, &ChromiumPage::OnEvent);
     DevToolsPipe *pipe = browser->pipe();
     pipe->Send(QStringLiteral("Browser.getVersion"), {}, {}, [this](const DevToolsReply &reply) {
@@ -324,7 +336,8 @@ void ChromiumPage::SetUpSession()
             Fail(QStringLiteral("the browser did not take the device emulation"));
             return;
         }
-        Show();
+        emulationTaken = true;
+        ReportReady();
     });
 }
 
@@ -346,24 +359,14 @@ void ChromiumPage::ApplyEmulation(const std::function<void(bool)> &done)
     }
 }
 
-void ChromiumPage::Show()
+void ChromiumPage::ReportReady()
 {
-    const auto ready = [this] {
-        active = true;
-        startReported = true;
-        pingTimer.start();
-        Q_EMIT started(true, {});
-    };
-    if (options.headless) {
-        ready();
+    if (startReported || !emulationTaken || (!options.headless && !embedded))
         return;
-    }
-    view = new ForeignWindowView;
-    connect(view, &ForeignWindowView::embedded, this, ready);
-    connect(view, &ForeignWindowView::failed, this, &ChromiumPage::Fail);
-    connect(view, &ForeignWindowView::shortcutPressed, this, &BrowserPage::shortcutPressed);
-    view->GrabShortcuts(shortcuts);
-    view->Embed(windowClass, browser->processId(), EmbedTimeoutMs);
+    active = true;
+    startReported = true;
+    pingTimer.start();
+    Q_EMIT started(true, {});
 }
 
 void ChromiumPage::OnPageEvent(const QString &method, const QJsonObject &params)
@@ -440,8 +443,6 @@ void ChromiumPage::OnBinding(const QJsonObject &params)
     // Bindings live in our world only, which the page's scripts cannot reach.
     if (name == InputBinding) {
         sinceUserInput.start();
-        if (payload == QLatin1String("pointerdown") && view)
-            view->FocusPage();
         return;
     }
     Q_EMIT bindingCalled(name, payload);

@@ -73,7 +73,7 @@ private:
     void Attach(const QString &targetId);
     void SetUpSession();
     void OnEmulationAnswered();
-    void Show();
+    void ReportReady();
     void OnPageEvent(const QString &method, const QJsonObject &params);
     void OnFrameNavigated(const QJsonObject &frame);
     void OnBinding(const QJsonObject &params);
@@ -112,6 +112,8 @@ private:
     QElapsedTimer sinceUserInput;
     bool active = false;
     bool startReported = false;
+    bool emulationTaken = false;
+    bool embedded = false;
     bool loadArmed = false;
     bool showingError = false;
     bool answerDialogs = false;

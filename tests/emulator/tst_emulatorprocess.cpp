@@ -217,6 +217,14 @@ private Q_SLOTS:
                      qPrintable(it.key() + ": " + QJsonDocument(metrics).toJson()));
         }
 
+        // Given an agent, the page never learns the real engine's version: its story holds.
+        const QString engine = metrics.value("engineVersion").toString();
+        QVERIFY(engine.count('.') == 3);
+        QVERIFY(!options.contains("-user-agent") ||
+                !QJsonDocument(metrics.value("userAgentData").toObject())
+                     .toJson()
+                     .contains(engine.toUtf8()));
+
         // Whole on the test's screen, toolbar and all, and never above one to one.
         const qreal zoom = metrics.value("displayZoom").toDouble();
         QVERIFY(zoom > 0 && zoom <= 1);

@@ -111,6 +111,33 @@ class TestEmulatorWindow : public QObject
         window.reset();
     }
 
+    // Clicks the middle of the page's element with this id, as a user would.
+    bool Click(const QString &id)
+    {
+        const QStringList rect =
+            Evaluate(page, QString("(r => [r.x + r.width / 2, r.y + r.height / 2].join())"
+                                   "(document.getElementById('%1').getBoundingClientRect())")
+                               .arg(id))
+                .split(',');
+        if (rect.size() != 2)
+            return false;
+        const QPoint at =
+            window->pageGeometry().topLeft() +
+            (QPointF(rect[0].toDouble(), rect[1].toDouble()) * window->displayZoom()).toPoint();
+        return QProcess::execute("xdotool", {"mousemove", QString::number(at.x()),
+                                             QString::number(at.y()), "click", "1"}) == 0;
+    }
+
+    // Visible windows of this class straight below the root: top-level ones.
+    static int VisibleTopLevels(const QString &windowClass)
+    {
+        QProcess search;
+        search.start("xdotool",
+                     {"search", "--maxdepth", "1", "--onlyvisible", "--class", windowClass});
+        search.waitForFinished();
+        return int(search.readAllStandardOutput().split('\n').size()) - 1;
+    }
+
 private Q_SLOTS:
     // The toolbars share a row above a device wide enough for both, else take one each.
     void toolbarRows_data()
@@ -230,6 +257,24 @@ private Q_SLOTS:
         const QImage screen = window->screen()->grabWindow(0).toImage();
         QCOMPARE(screen.pixelColor(shown.topLeft() + QPoint(2, 2)), QColor(Qt::white));
         QCOMPARE(screen.pixelColor(shown.bottomLeft() + QPoint(2, -2)), QColor(Qt::blue));
+        Close();
+    }
+
+    // What the user does in the page: a link that opens another window opens its page in
+    // the device instead, as the user's navigation.
+    void userInput()
+    {
+        Open({1080, 2400}, 420, VELMORA_TEST_DATA_DIR "/emulator/input.html");
+        QSignalSpy loaded(page, &BrowserPage::loadFinished);
+        QSignalSpy navigated(page, &BrowserPage::navigated);
+        window->Start();
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 30000);
+        QVERIFY(Click("away"));
+        QTRY_VERIFY_WITH_TIMEOUT(page->url().fileName() == "device.html", 10000);
+        QCOMPARE(navigated.last().at(1).value<BrowserPage::NavigationCause>(),
+                 BrowserPage::NavigationCause::User);
+        QTest::qWait(500);
+        QCOMPARE(VisibleTopLevels("VelmoraPage"), 0);
         Close();
     }
 
