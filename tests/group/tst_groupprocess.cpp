@@ -179,6 +179,11 @@ private Q_SLOTS:
         QTest::newRow("form sent")
             << -10 << -10 << QStringList{"key", "Return"} << "address"
             << QJsonValue(address + "?q=next") << QJsonValue(address + "?q=next");
+        // Back and forward are the user's, after a navigation of the page's own.
+        QTest::newRow("back and forward")
+            << 10 << -10 << QStringList{"key",      "n",     "sleep", "2",   "key",
+                                        "alt+Left", "sleep", "2",     "key", "alt+Right"}
+            << "address" << QJsonValue(address + "?next") << QJsonValue(address + "?next");
         QTest::newRow("page's own navigation")
             << 10 << -10 << QStringList{"key", "n"} << "address" << QJsonValue(address + "?next")
             << QJsonValue(address);
