@@ -29,11 +29,14 @@ constexpr int Windows = 5;
 constexpr int WaitMs = 20000;
 constexpr int SettleMs = 1000;
 
-// 'n' goes to a new address, 'm' scrolls to the middle: keys are not passed on, so only the
-// first window acts of its own accord.
+// Return sends the form that covers the page to a new address (the user's navigation, which
+// the group follows; one the page makes on its own is not), 'm' scrolls to the middle: keys
+// are not passed on, so only the first window acts of its own accord.
 const QByteArray Page =
     "<!DOCTYPE html><html><head><meta name=\"viewport\" content=\"width=device-width\">"
-    "<title>bench</title></head><body style=\"margin:0;height:6000px\"><script>"
+    "<title>bench</title></head><body style=\"margin:0;height:6000px\">"
+    "<form action=\"/page\" style=\"position:fixed;inset:0;margin:0\">"
+    "<input id=\"t\" name=\"t\" style=\"width:100%;height:100%;opacity:0\"></form><script>"
     "const beacon = p => { new Image().src = p + '?' + Math.random(); };"
     "addEventListener('load', () => beacon('/loaded'));"
     "let scrolled = false;"
@@ -41,7 +44,7 @@ const QByteArray Page =
     "});"
     "addEventListener('keydown', e => {"
     "  if (e.key === 'm') scrollTo(0, (document.scrollingElement.scrollHeight - innerHeight) / 2);"
-    "  if (e.key === 'n') location.href = '/page' + Date.now();"
+    "  if (e.key === 'Enter') document.getElementById('t').value = Date.now();"
     "});</script></body></html>";
 
 // Serves the page at every address and notes when each beacon arrived.
@@ -175,7 +178,6 @@ int main(int argc, char *argv[])
     for (const char *name :
          {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
         qputenv(name, QFile::encodeName(home.path()));
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     const QString firstState = home.filePath(QStringLiteral("first.json"));
 
     Group group;
@@ -202,8 +204,8 @@ int main(int argc, char *argv[])
     QList<double> navigation, navigationStarted, scroll;
     for (int round = 0; round < rounds; ++round) {
         if (!Spread(firstState, server.scrolled, QStringLiteral("m"), scroll) ||
-            !Spread(firstState, server.loaded, QStringLiteral("n"), navigation, &server.requested,
-                    &navigationStarted)) {
+            !Spread(firstState, server.loaded, QStringLiteral("Return"), navigation,
+                    &server.requested, &navigationStarted)) {
             std::fprintf(stderr, "bench_group: the others did not follow (is xdotool there?)\n");
             return 1;
         }

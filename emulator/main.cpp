@@ -4,6 +4,8 @@
 #include "core/useragentdetails.h"
 #include "core/windowtitle.h"
 #include "engine/chromiumpage.h"
+#include "group/groupmember.h"
+#include "group/pagestatefile.h"
 #include "ui/emulatorwindow.h"
 #include "ui/scriptedrun.h"
 
@@ -63,6 +65,10 @@ int main(int argc, char *argv[])
     // A scripted run measures one page alone: it neither leads nor follows other windows.
     if (!request.dumpMetricsPath.isEmpty() || !request.screenshotPath.isEmpty())
         run = new ScriptedRun(&window, request);
+    else
+        new GroupMember(&window, request);
+    if (!request.stateFilePath.isEmpty())
+        new PageStateFile(&window, request.stateFilePath);
     QObject::connect(page, &BrowserPage::finished, &app,
                      [run] { QCoreApplication::exit(run ? run->exitCode() : 0); });
 #ifdef Q_OS_UNIX

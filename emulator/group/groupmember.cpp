@@ -1,13 +1,10 @@
-#include "groupmember.h"
+#include "group/groupmember.h"
 
-#include "emulatorgroup.h"
-#include "emulatorwindow.h"
-#include "livereload.h"
-#include "pagebridge.h"
-#include "windowplacement.h"
+#include "group/emulatorgroup.h"
+#include "group/livereload.h"
+#include "ui/emulatorwindow.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -18,10 +15,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
-#include <QWebChannel>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 
 #include <cmath>
 
@@ -30,68 +23,9 @@ namespace {
 constexpr int WindowMovedMs = 150;
 constexpr int StatusMessageMs = 10000;
 
-// Runs in a world of its own, which the page's scripts cannot reach: it reports trusted
-// clicks on links and buttons and the page's scrolling, and applies what other windows did.
-// A scroll it applied itself is not reported back.
-const char FollowScript[] = R"JS(
-(function () {
-  if (window.__velmoraGroup) return;
-  let bridge = null, quietUntil = 0, expected = -1, pending = false;
-  new QWebChannel(qt.webChannelTransport, function (channel) { bridge = channel.objects.follow; });
-  const scrollable = function () {
-    const root = document.scrollingElement || document.documentElement;
-    return root ? Math.max(0, root.scrollHeight - innerHeight) : 0;
-  };
-  const fraction = function () {
-    const max = scrollable();
-    return max > 0 ? Math.min(1, scrollY / max) : 0;
-  };
-  addEventListener('scroll', function () {
-    if (pending) return;
-    pending = true;
-    requestAnimationFrame(function () {
-      pending = false;
-      if (!bridge || performance.now() < quietUntil || Math.abs(scrollY - expected) <= 1) return;
-      expected = -1;
-      bridge.scrolled(fraction());
-    });
-  }, {passive: true});
-  const clickable = 'a[href], button, input[type=button], input[type=submit], ' +
-                    'input[type=reset], input[type=image], [role=button], [role=link], summary';
-  const pathOf = function (element) {
-    const steps = [];
-    for (let e = element; e && e !== document.documentElement; e = e.parentElement) {
-      let n = 1;
-      for (let s = e.previousElementSibling; s; s = s.previousElementSibling)
-        if (s.localName === e.localName) ++n;
-      steps.unshift(e.localName + ':nth-of-type(' + n + ')');
-    }
-    steps.unshift('html');
-    return steps.join(' > ');
-  };
-  document.addEventListener('click', function (event) {
-    if (!bridge || !event.isTrusted || !(event.target instanceof Element)) return;
-    const target = event.target.closest(clickable);
-    if (target) bridge.clicked(pathOf(target));
-  }, true);
-  window.__velmoraGroup = {
-    scroll: function (to) {
-      expected = Math.round(to * scrollable());
-      quietUntil = performance.now() + 200;
-      scrollTo(scrollX, expected);
-    },
-    click: function (path) {
-      const target = document.querySelector(path);
-      if (target) target.click();
-    },
-    fraction: fraction
-  };
-})();
-)JS";
-
-QString WebChannelScript()
+QString FollowScript()
 {
-    QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    QFile file(QStringLiteral(":/group/js/follow.js"));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
@@ -102,12 +36,23 @@ QString Literal(const QJsonValue &value)
     return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
+// The one JSON value a binding carries; undefined when the text is not one.
+QJsonValue FromLiteral(const QString &text)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray('[' + text.toUtf8() + ']'));
+    return document.isArray() && document.array().size() == 1 ? document.array().first()
+                                                              : QJsonValue(QJsonValue::Undefined);
+}
+
 bool CanPlaceWindows()
 {
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 } // namespace
+
+const QString GroupMember::ScrolledBinding = QStringLiteral("velmoraScrolled");
+const QString GroupMember::ClickedBinding = QStringLiteral("velmoraClicked");
 
 GroupMember::GroupMember(EmulatorWindow *emulatorWindow, const EmulatorRequest &request)
     : QObject(emulatorWindow), window(emulatorWindow)
@@ -137,11 +82,7 @@ GroupMember::GroupMember(EmulatorWindow *emulatorWindow, const EmulatorRequest &
         if (Following() && IsFollowableAddress(window->page()->url()))
             group->Publish(GroupMessage::Navigation(GroupMessage::Address, window->page()->url()));
     });
-    connect(window->page(), &QWebEnginePage::urlChanged, this, &GroupMember::OnUrlChanged);
-    connect(window->page(), &QWebEnginePage::loadFinished, this, [this] {
-        firstPage = false;
-        followed.clear();
-    });
+    connect(window->page(), &BrowserPage::navigated, this, &GroupMember::OnNavigated);
     windowMoved.setSingleShot(true);
     windowMoved.setInterval(WindowMovedMs);
     connect(&windowMoved, &QTimer::timeout, this, &GroupMember::AnnounceWindow);
@@ -198,7 +139,7 @@ void GroupMember::BuildActions(const EmulatorRequest &request)
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), QKeySequence(Qt::SHIFT | Qt::Key_F5)});
     connect(reloadAll, &QAction::triggered, this, [this] {
         group->Publish(GroupMessage::Of(GroupMessage::Reload));
-        window->page()->triggerAction(QWebEnginePage::Reload);
+        window->page()->Reload();
     });
     auto *live = new QAction(QStringLiteral("Reload when the file is saved"), window);
     live->setCheckable(true);
@@ -220,26 +161,23 @@ void GroupMember::BuildActions(const EmulatorRequest &request)
 
 void GroupMember::InstallFollowScript()
 {
-    auto *bridge = new PageBridge(this);
-    auto *channel = new QWebChannel(this);
-    channel->registerObject(QStringLiteral("follow"), bridge);
-    window->page()->setWebChannel(channel, QWebEngineScript::ApplicationWorld);
-    QWebEngineScript script;
-    script.setName(QStringLiteral("velmora-follow"));
-    script.setSourceCode(WebChannelScript() + QLatin1String(FollowScript));
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setRunsOnSubFrames(false);
-    window->page()->scripts().insert(script);
+    BrowserPage *page = window->page();
+    page->AddBinding(ScrolledBinding);
+    page->AddBinding(ClickedBinding);
+    page->AddScript(FollowScript());
+    connect(page, &BrowserPage::bindingCalled, this, &GroupMember::OnBinding);
+}
 
-    connect(bridge, &PageBridge::scrolledTo, this, [this](double fraction) {
-        if (Following() && std::isfinite(fraction))
-            group->Publish(GroupMessage::ScrollTo(qBound(0.0, fraction, 1.0)));
-    });
-    connect(bridge, &PageBridge::clickedOn, this, [this](const QString &path) {
-        if (Following() && IsElementPath(path))
-            group->Publish(GroupMessage::ClickOn(path));
-    });
+// What the page reports is checked as if a peer had sent it.
+void GroupMember::OnBinding(const QString &name, const QString &text)
+{
+    if (!Following())
+        return;
+    const QJsonValue value = FromLiteral(text);
+    if (name == ScrolledBinding && value.isDouble() && std::isfinite(value.toDouble()))
+        group->Publish(GroupMessage::ScrollTo(qBound(0.0, value.toDouble(), 1.0)));
+    else if (name == ClickedBinding && IsElementPath(value.toString()))
+        group->Publish(GroupMessage::ClickOn(value.toString()));
 }
 
 bool GroupMember::Following() const
@@ -249,57 +187,46 @@ bool GroupMember::Following() const
 
 void GroupMember::OnReceived(const GroupMessage &message)
 {
+    BrowserPage *page = window->page();
     switch (message.kind) {
     case GroupMessage::Open:
-        Go(message.address);
+        page->Load(message.address, BrowserPage::NavigationCause::Program);
         break;
     case GroupMessage::Reload:
-        window->page()->triggerAction(QWebEnginePage::Reload);
+        page->Reload();
         break;
     case GroupMessage::Navigate:
-        if (Following() && window->page()->url() != message.address)
-            Go(message.address);
+        if (Following() && page->url() != message.address)
+            page->Load(message.address, BrowserPage::NavigationCause::Program);
         break;
     case GroupMessage::Scroll:
         if (Following())
             RunInPage(QStringLiteral("scroll(%1)").arg(message.fraction, 0, 'g', 17));
         break;
     case GroupMessage::Click:
-        if (Following()) {
-            sinceFollowed.start();
+        if (Following())
             RunInPage(QStringLiteral("click(%1)").arg(Literal(message.path)));
-        }
         break;
     default:
         break;
     }
 }
 
-void GroupMember::Go(const QUrl &address)
-{
-    followed = address;
-    sinceFollowed.start();
-    window->page()->load(address);
-}
-
 void GroupMember::RunInPage(const QString &call)
 {
-    window->page()->runJavaScript(
+    window->page()->Evaluate(
         QStringLiteral("window.__velmoraGroup && window.__velmoraGroup.") + call,
-        QWebEngineScript::ApplicationWorld);
+        [](const QJsonValue &, const QString &) {}, BrowserPage::World::Isolated);
 }
 
-void GroupMember::OnUrlChanged(const QUrl &url)
+// Only the user's own navigations are followed; every address the window shows, however it
+// got there, is the one a newcomer opens.
+void GroupMember::OnNavigated(const QUrl &url, BrowserPage::NavigationCause cause)
 {
-    if (!IsFollowableAddress(url))
+    if (!Following() || !IsFollowableAddress(url))
         return;
-    // The window's own first page, and where following took it, is for newcomers only.
-    const bool caused =
-        url == followed || (sinceFollowed.isValid() && !sinceFollowed.hasExpired(FollowQuietMs));
-    if (firstPage || caused || !Following()) {
-        if (Following())
-            group->Publish(GroupMessage::Navigation(GroupMessage::Address, url));
-        return;
-    }
-    group->Publish(GroupMessage::Navigation(GroupMessage::Navigate, url));
+    group->Publish(GroupMessage::Navigation(cause == BrowserPage::NavigationCause::User
+                                                ? GroupMessage::Navigate
+                                                : GroupMessage::Address,
+                                            url));
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "emulatorrequest.h"
-#include "groupmessage.h"
+#include "core/emulatorrequest.h"
+#include "engine/browserpage.h"
+#include "group/groupmessage.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <QUrl>
@@ -15,8 +15,9 @@ class QAction;
 
 // One window's part in the group: placed beside the others before it shows, and, with
 // Follow on, following their navigation, scrolling and clicks and leading them in turn. Its
-// toolbar gets Follow, Open in all, Reload all and Live reload. What the window does because
-// another one did it is never passed on again.
+// toolbar gets Follow, Open in all, Reload all and Live reload. Only what the user did is
+// passed on: what the window does because another one did it, and what a page does on its
+// own, never are.
 class GroupMember : public QObject
 {
     Q_OBJECT
@@ -27,7 +28,9 @@ public:
     GroupMember(EmulatorWindow *window, const EmulatorRequest &request);
     ~GroupMember() override;
 
-    static constexpr int FollowQuietMs = 1500;
+    // What the follow script reports through; each carries one JSON value.
+    static const QString ScrolledBinding;
+    static const QString ClickedBinding;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -36,9 +39,9 @@ private:
     void Arrange(const GroupMessage &welcome);
     void BuildActions(const EmulatorRequest &request);
     void InstallFollowScript();
+    void OnBinding(const QString &name, const QString &text);
     void OnReceived(const GroupMessage &message);
-    void OnUrlChanged(const QUrl &url);
-    void Go(const QUrl &address);
+    void OnNavigated(const QUrl &url, BrowserPage::NavigationCause cause);
     void RunInPage(const QString &call);
     void AnnounceWindow();
     bool Following() const;
@@ -48,8 +51,4 @@ private:
     LiveReload *liveReload;
     QAction *followAction = nullptr;
     QTimer windowMoved;
-    // Navigations caused by another window are not passed on until this has run out.
-    QElapsedTimer sinceFollowed;
-    QUrl followed;
-    bool firstPage = true;
 };

@@ -1,10 +1,11 @@
-#include "livereload.h"
+#include "group/livereload.h"
+
+#include "engine/browserpage.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QWebEnginePage>
 
-LiveReload::LiveReload(QWebEnginePage *watchedPage, QObject *parent)
+LiveReload::LiveReload(BrowserPage *watchedPage, QObject *parent)
     : QObject(parent), page(watchedPage)
 {
     debounce.setSingleShot(true);
@@ -12,9 +13,9 @@ LiveReload::LiveReload(QWebEnginePage *watchedPage, QObject *parent)
     connect(&debounce, &QTimer::timeout, this, [this] {
         // Files saved by replacing them are new files: they are watched afresh.
         Watch();
-        page->triggerAction(QWebEnginePage::Reload);
+        page->Reload();
     });
-    connect(page, &QWebEnginePage::urlChanged, this, &LiveReload::Watch);
+    connect(page, &BrowserPage::urlChanged, this, &LiveReload::Watch);
 }
 
 void LiveReload::SetEnabled(bool on)

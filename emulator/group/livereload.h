@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QTimer>
 
-class QWebEnginePage;
+class BrowserPage;
 
 // Reloads a page shown from a file when that file, or another in its folder, changes: a
 // stylesheet or script saved beside it counts too. Changes close together reload once.
@@ -17,14 +17,14 @@ public:
     // A folder with more files is watched for files added and removed only.
     static constexpr int MaxWatchedFiles = 256;
 
-    LiveReload(QWebEnginePage *page, QObject *parent = nullptr);
+    LiveReload(BrowserPage *page, QObject *parent = nullptr);
 
     void SetEnabled(bool enabled);
 
 private:
     void Watch();
 
-    QWebEnginePage *page;
+    BrowserPage *page;
     QFileSystemWatcher *watcher = nullptr;
     QTimer debounce;
     QString folder;

@@ -1,15 +1,13 @@
-#include "pagestatefile.h"
+#include "group/pagestatefile.h"
 
-#include "emulatorwindow.h"
+#include "engine/browserpage.h"
+#include "ui/emulatorwindow.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
 #include <QSaveFile>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
-#include <QWebEngineView>
 
 namespace {
 
@@ -23,30 +21,43 @@ QJsonArray RectArray(const QRect &rect)
 PageStateFile::PageStateFile(EmulatorWindow *emulatorWindow, const QString &filePath)
     : QObject(emulatorWindow), window(emulatorWindow), path(filePath)
 {
-    connect(window->page(), &QWebEnginePage::loadFinished, this, [this] { ++loads; });
+    connect(window->page(), &BrowserPage::loadFinished, this, [this] { ++loads; });
     connect(&timer, &QTimer::timeout, this, [this] {
+        if (asking)
+            return;
+        // A page that never came is still told of, to whoever waits for the file.
+        if (!window->page()->isActive()) {
+            Update(-1, window->page()->title());
+            return;
+        }
+        asking = true;
         const QPointer<PageStateFile> self(this);
-        // The follow script's world; -1 before it runs.
-        window->page()->runJavaScript(
-            QStringLiteral("window.__velmoraGroup ? window.__velmoraGroup.fraction() : -1"),
-            QWebEngineScript::ApplicationWorld, [self](const QVariant &fraction) {
-                if (self)
-                    self->Update(fraction.toDouble());
-            });
+        // The follow script's world, where the page's scripts cannot change what is read;
+        // the fraction is -1 before the script runs.
+        window->page()->Evaluate(
+            QStringLiteral("[window.__velmoraGroup ? window.__velmoraGroup.fraction() : -1,"
+                           " document.title]"),
+            [self](const QJsonValue &value, const QString &problem) {
+                if (!self)
+                    return;
+                self->asking = false;
+                const QJsonArray read = value.toArray();
+                if (problem.isEmpty() && read.size() == 2)
+                    self->Update(read.at(0).toDouble(-1), read.at(1).toString());
+            },
+            BrowserPage::World::Isolated);
     });
     timer.start(IntervalMs);
 }
 
-void PageStateFile::Update(double fraction)
+void PageStateFile::Update(double fraction, const QString &title)
 {
-    QJsonObject state{{QStringLiteral("address"), window->page()->url().toString()},
-                      {QStringLiteral("title"), window->page()->title()},
-                      {QStringLiteral("fraction"), fraction},
-                      {QStringLiteral("loads"), loads},
-                      {QStringLiteral("frame"), RectArray(window->frameGeometry())}};
-    if (const QWebEngineView *view = QWebEngineView::forPage(window->page()))
-        state.insert(QStringLiteral("view"),
-                     RectArray(QRect(view->mapToGlobal(QPoint(0, 0)), view->size())));
+    const QJsonObject state{{QStringLiteral("address"), window->page()->url().toString()},
+                            {QStringLiteral("title"), title},
+                            {QStringLiteral("fraction"), fraction},
+                            {QStringLiteral("loads"), loads},
+                            {QStringLiteral("frame"), RectArray(window->frameGeometry())},
+                            {QStringLiteral("view"), RectArray(window->pageGeometry())}};
     const QByteArray bytes = QJsonDocument(state).toJson(QJsonDocument::Compact);
     if (bytes == written)
         return;

@@ -20,11 +20,13 @@ public:
     PageStateFile(EmulatorWindow *window, const QString &path);
 
 private:
-    void Update(double fraction);
+    void Update(double fraction, const QString &title);
 
     EmulatorWindow *window;
     QString path;
     QTimer timer;
     QByteArray written;
     int loads = 0;
+    // One question to the page at a time: a busy page is not asked again and again.
+    bool asking = false;
 };

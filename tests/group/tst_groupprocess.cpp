@@ -9,6 +9,10 @@ namespace {
 constexpr int Emulators = 4;
 constexpr int StartMs = 60000;
 constexpr int FollowMs = 15000;
+// How long a window that must not follow is watched for doing so anyway.
+constexpr int NotFollowedMs = 2500;
+// A window ignores its own scrolling this long after it followed a scroll.
+constexpr int ScrollQuietMs = 500;
 // The test's X server: four windows side by side.
 const QRect Screen(0, 0, 2800, 1400);
 
@@ -16,7 +20,8 @@ const QRect Screen(0, 0, 2800, 1400);
 
 // Four real emulators in one group, each keeping its page's state in a file (-state-file):
 // the first three follow, the fourth has Follow off. The first is driven with xdotool, as a
-// user would; the others are only watched.
+// user would; the others are only watched. Each test starts any emulator that is missing and
+// has every window open the page afresh, so the tests run alone or in any order.
 class TestGroupProcess : public QObject
 {
     Q_OBJECT
@@ -24,6 +29,7 @@ class TestGroupProcess : public QObject
     QTemporaryDir dir;
     QProcess emulators[Emulators];
     QString page;
+    QString address;
 
     QString StatePath(int i) const { return dir.filePath(QStringLiteral("state%1.json").arg(i)); }
 
@@ -34,13 +40,13 @@ class TestGroupProcess : public QObject
                                               : QJsonObject();
     }
 
-    // A point of the window's page, in screen coordinates.
-    QStringList InPage(int i, int x, int y) const
+    // A point of the window's page ("view") or of the window ("frame"), from the right or the
+    // bottom when negative, in screen coordinates.
+    QStringList At(int i, int x, int y, const char *rect = "view") const
     {
-        const QJsonArray view = State(i).value("view").toArray();
-        const int left = view.at(0).toInt() + (x < 0 ? view.at(2).toInt() + x : x);
-        const int top = view.at(1).toInt() + (y < 0 ? view.at(3).toInt() + y : y);
-        return {"mousemove", QString::number(left), QString::number(top)};
+        const QJsonArray r = State(i).value(rect).toArray();
+        return {"mousemove", QString::number(r.at(0).toInt() + (x < 0 ? r.at(2).toInt() : 0) + x),
+                QString::number(r.at(1).toInt() + (y < 0 ? r.at(3).toInt() : 0) + y)};
     }
 
     static bool Xdotool(const QStringList &arguments)
@@ -50,18 +56,45 @@ class TestGroupProcess : public QObject
         return process.waitForFinished(10000) && process.exitCode() == 0;
     }
 
-    void Start(int i, const QStringList &options)
+    // The first window owns the channel at first; the next two, given no address, open the
+    // group's; the fourth does not follow.
+    void Start(int i)
     {
+        const QStringList options[Emulators] = {
+            {"-windowsize", "720x1280", "-ppi", "320", "-zoom", "50", page},
+            {"-windowsize", "1080x2400", "-ppi", "420", "-input", "touch", "-zoom", "40"},
+            {"-windowsize", "800x1280", "-ppi", "160", "-zoom", "40"},
+            {"-windowsize", "720x1280", "-ppi", "320", "-zoom", "40", "-follow", "off", page}};
+        QFile::remove(StatePath(i));
         emulators[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
         emulators[i].start(EMULATOR_PATH,
-                           options + QStringList{"-profile-name", QString("Member %1").arg(i),
-                                                 "-state-file", StatePath(i)});
+                           options[i] + QStringList{"-profile-name", QString("Member %1").arg(i),
+                                                    "-state-file", StatePath(i)});
+        QTRY_COMPARE_WITH_TIMEOUT(State(i).value("address").toString(), address, StartMs);
+        QTRY_COMPARE_WITH_TIMEOUT(State(i).value("title").toString(), "ready", StartMs);
     }
 
     // JSON with ' for ", framed.
     static QByteArray Frame(QByteArray payload)
     {
         return LocalChannel::EncodeFrame(payload.replace('\'', '"'));
+    }
+
+    // Says `payload` to the group as a peer of the test's own, and stays for `done`.
+    static bool Tell(const QByteArray &payload, const std::function<bool()> &done)
+    {
+        QLocalSocket peer;
+        peer.connectToServer(
+            LocalChannel::Place::ForName(EmulatorGroup::ChannelName(), QString()).ServerName());
+        return peer.waitForConnected(5000) && peer.write(Frame(payload)) > 0 &&
+               peer.waitForBytesWritten(5000) && QTest::qWaitFor(done, FollowMs);
+    }
+
+    bool Showing(int i, const QString &key, const QJsonValue &expected) const
+    {
+        const QJsonValue value = State(i).value(key);
+        return value.isDouble() ? qAbs(value.toDouble() - expected.toDouble()) < 0.01
+                                : value == expected;
     }
 
 private Q_SLOTS:
@@ -77,17 +110,38 @@ private Q_SLOTS:
         page = dir.filePath("site/follow.html");
         QVERIFY(QFile::copy(VELMORA_TEST_DATA_DIR "/group/follow.html", page));
         QFile::setPermissions(page, QFile::ReadOwner | QFile::WriteOwner);
-        const QString address = QUrl::fromLocalFile(page).toString();
+        address = QUrl::fromLocalFile(page).toString();
+    }
 
-        Start(0, {"-windowsize", "720x1280", "-ppi", "320", "-zoom", "50", page});
-        QTRY_COMPARE_WITH_TIMEOUT(State(0).value("loads").toInt(), 1, StartMs);
-        // Given no address, these two open the group's; the fourth does not follow.
-        Start(1, {"-windowsize", "1080x2400", "-ppi", "420", "-input", "touch", "-zoom", "40"});
-        Start(2, {"-windowsize", "800x1280", "-ppi", "160", "-zoom", "40"});
-        Start(3, {"-windowsize", "720x1280", "-ppi", "320", "-zoom", "40", "-follow", "off", page});
-        for (int i = 1; i < Emulators; ++i) {
-            QTRY_COMPARE_WITH_TIMEOUT(State(i).value("address").toString(), address, StartMs);
-            QTRY_COMPARE_WITH_TIMEOUT(State(i).value("title").toString(), "ready", StartMs);
+    // Every window shows the page afresh, at its top, before the missing ones start.
+    void init()
+    {
+        QMap<int, int> loads; // of the windows running
+        for (int i = 0; i < Emulators; ++i) {
+            if (emulators[i].state() == QProcess::Running)
+                loads[i] = State(i).value("loads").toInt();
+        }
+        const auto all = [&](const std::function<bool(int)> &shows) {
+            const QList<int> running = loads.keys();
+            return std::all_of(running.begin(), running.end(), shows);
+        };
+        if (!loads.isEmpty()) {
+            QVERIFY(Tell("{'type':'open','address':'" + address.toUtf8() + "'}", [&] {
+                return all([&](int i) {
+                    return State(i).value("loads").toInt() > loads[i] &&
+                           Showing(i, "address", address) && Showing(i, "title", "ready");
+                });
+            }));
+            QVERIFY(Tell("{'type':'scroll','fraction':0}",
+                         [&] { return all([&](int i) { return Showing(i, "fraction", 0.0); }); }));
+            QTest::qWait(ScrollQuietMs);
+        }
+        for (int i = 0; i < Emulators; ++i) {
+            if (emulators[i].state() != QProcess::Running) {
+                Start(i);
+                if (QTest::currentTestFailed())
+                    return;
+            }
         }
     }
 
@@ -107,44 +161,77 @@ private Q_SLOTS:
 
     void follow_data()
     {
-        QTest::addColumn<QStringList>("xdotool"); // what the user does in the first window
+        // What the user does in the first window: a click at `x`, `y` in its page (from the
+        // right or bottom when negative), then `keys` with xdotool.
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<QStringList>("keys");
         QTest::addColumn<QString>("key");
-        QTest::addColumn<QJsonValue>("expected"); // in the other two that follow
-        // The button at the page's top, then a place that is no link nor button, for the focus.
-        QTest::newRow("click") << InPage(0, 10, 10) + QStringList{"click", "1"} << "title"
+        QTest::addColumn<QJsonValue>("led");      // in the first window
+        QTest::addColumn<QJsonValue>("followed"); // in the other two that follow
+        // The button at the page's top, else a place that is no link nor button, for the focus.
+        QTest::newRow("click") << 10 << 10 << QStringList() << "title" << QJsonValue("pressed")
                                << QJsonValue("pressed");
-        QTest::newRow("scroll to the middle")
-            << InPage(0, 10, -10) + QStringList{"click", "1", "key", "m"} << "fraction"
-            << QJsonValue(0.5);
-        QTest::newRow("navigation") << QStringList{"key", "n"} << "address"
-                                    << QJsonValue(QUrl::fromLocalFile(page).toString() + "?next");
+        QTest::newRow("scroll to the middle") << 10 << -10 << QStringList{"key", "m"} << "fraction"
+                                              << QJsonValue(0.5) << QJsonValue(0.5);
+        // The form's field at the bottom right: a navigation of the user's is passed on, one
+        // the page makes on its own is not (a page cannot lead the others anywhere).
+        QTest::newRow("form sent")
+            << -10 << -10 << QStringList{"key", "Return"} << "address"
+            << QJsonValue(address + "?q=next") << QJsonValue(address + "?q=next");
+        // Back and forward are the user's, after a navigation of the page's own.
+        QTest::newRow("back and forward")
+            << 10 << -10 << QStringList{"key",      "n",     "sleep", "2",   "key",
+                                        "alt+Left", "sleep", "2",     "key", "alt+Right"}
+            << "address" << QJsonValue(address + "?next") << QJsonValue(address + "?next");
+        QTest::newRow("page's own navigation")
+            << 10 << -10 << QStringList{"key", "n"} << "address" << QJsonValue(address + "?next")
+            << QJsonValue(address);
     }
 
     void follow()
     {
-        QFETCH(QStringList, xdotool);
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(QStringList, keys);
         QFETCH(QString, key);
-        QFETCH(QJsonValue, expected);
+        QFETCH(QJsonValue, led);
+        QFETCH(QJsonValue, followed);
         const QJsonValue unfollowed = State(3).value(key);
-        QVERIFY(Xdotool(xdotool));
-        for (int i = 0; i < 3; ++i) {
-            const auto shown = [&] {
-                const QJsonValue value = State(i).value(key);
-                return value.isDouble() ? qAbs(value.toDouble() - expected.toDouble()) < 0.01
-                                        : value == expected;
-            };
-            QTRY_VERIFY2_WITH_TIMEOUT(shown(), qPrintable(QString::number(i)), FollowMs);
-        }
+        QVERIFY(Xdotool(At(0, x, y) + QStringList{"click", "1"} + keys));
+        QTRY_VERIFY_WITH_TIMEOUT(Showing(0, key, led), FollowMs);
+        if (followed != led)
+            QTest::qWait(NotFollowedMs);
+        for (int i = 1; i < 3; ++i)
+            QTRY_VERIFY2_WITH_TIMEOUT(Showing(i, key, followed), qPrintable(QString::number(i)),
+                                      FollowMs);
         QCOMPARE(State(3).value(key), unfollowed);
+    }
+
+    // Open in all and Reload all reach every window, Follow or not.
+    void inAll()
+    {
+        // The page leads its own window on, where no other follows; then Open in all.
+        const QString next = address + "?next";
+        QVERIFY(Xdotool(At(0, 10, -10) + QStringList{"click", "1", "key", "n"}));
+        QTRY_VERIFY_WITH_TIMEOUT(Showing(0, "address", next), FollowMs);
+        QVERIFY(Xdotool(At(0, 20, -8, "frame") + QStringList{"click", "1", "key", "ctrl+shift+o"}));
+        for (int i = 1; i < Emulators; ++i)
+            QTRY_VERIFY_WITH_TIMEOUT(Showing(i, "address", next), FollowMs);
+        int loads[Emulators];
+        for (int i = 0; i < Emulators; ++i)
+            loads[i] = State(i).value("loads").toInt();
+        QVERIFY(Xdotool({"key", "ctrl+shift+r"}));
+        for (int i = 0; i < Emulators; ++i)
+            QTRY_VERIFY_WITH_TIMEOUT(State(i).value("loads").toInt() > loads[i], FollowMs);
     }
 
     // Every window showing the file reloads, Follow or not.
     void liveReload()
     {
-        // The first page and the next one; the fourth did not follow.
-        int loads[Emulators] = {2, 2, 2, 1};
+        int loads[Emulators];
         for (int i = 0; i < Emulators; ++i)
-            QTRY_COMPARE_WITH_TIMEOUT(State(i).value("loads").toInt(), loads[i], FollowMs);
+            loads[i] = State(i).value("loads").toInt();
         QFile file(page);
         QVERIFY(file.open(QIODevice::Append));
         file.write("<!-- saved -->\n");
@@ -180,20 +267,12 @@ private Q_SLOTS:
 
         QTRY_COMPARE_WITH_TIMEOUT(garbage.state(), QLocalSocket::UnconnectedState, FollowMs);
         QTRY_COMPARE_WITH_TIMEOUT(giant.state(), QLocalSocket::UnconnectedState, FollowMs);
-        const QString next = QUrl::fromLocalFile(page).toString() + "?next";
         for (int i = 0; i < Emulators; ++i) {
-            const double fraction = i < 3 ? 0.25 : 0.0;
-            QTRY_VERIFY_WITH_TIMEOUT(qAbs(State(i).value("fraction").toDouble() - fraction) < 0.01,
-                                     FollowMs);
+            QTRY_VERIFY_WITH_TIMEOUT(Showing(i, "fraction", i < 3 ? 0.25 : 0.0), FollowMs);
             QCOMPARE(State(i).value("title").toString(), "ready");
-            if (i < 3)
-                QCOMPARE(State(i).value("address").toString(), next);
+            QCOMPARE(State(i).value("address").toString(), address);
         }
         QCOMPARE(silent.state(), QLocalSocket::ConnectedState);
-        // Back to the top, where the next test clicks.
-        liar.write(Frame("{'type':'scroll','fraction':0}"));
-        QVERIFY(liar.waitForBytesWritten(5000));
-        QTRY_COMPARE_WITH_TIMEOUT(State(2).value("fraction").toDouble(), 0.0, FollowMs);
     }
 
     // The first window, which owns the channel, crashes: the others go on as a group.
@@ -202,7 +281,7 @@ private Q_SLOTS:
         emulators[0].kill();
         QVERIFY(emulators[0].waitForFinished(10000));
         // Clicked until followed: a click before the two are joined again is not passed on.
-        const QStringList click = InPage(2, 10, 10) + QStringList{"click", "1"};
+        const QStringList click = At(2, 10, 10) + QStringList{"click", "1"};
         const auto followed = [this] { return State(1).value("title").toString() == "pressed"; };
         QDeadlineTimer deadline(FollowMs);
         while (!(Xdotool(click) && QTest::qWaitFor(followed, 1000)) && !deadline.hasExpired()) {
@@ -214,7 +293,9 @@ private Q_SLOTS:
     void cleanupTestCase()
     {
         for (QProcess &emulator : emulators) {
-            emulator.kill();
+            emulator.terminate();
+            if (!emulator.waitForFinished(10000))
+                emulator.kill();
             emulator.waitForFinished(10000);
         }
     }
