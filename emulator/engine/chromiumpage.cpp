@@ -22,6 +22,7 @@ namespace {
 // The isolated world our scripts and bindings live in.
 const QString WorldName = QStringLiteral("velmora");
 const QString InputBinding = QStringLiteral("velmoraInput");
+const QString TitleBinding = QStringLiteral("velmoraTitle");
 // A navigation this soon after the user pressed or typed in the page is the user's.
 constexpr int UserInputValidMs = 1000;
 constexpr int PingIntervalMs = 2000;
@@ -231,16 +232,8 @@ void ChromiumPage::OnEvent(const QString &method, const QJsonObject &params, con
     if (method == QLatin1String("Target.targetCreated")) {
         OnTargetCreated(params.value(QStringLiteral("targetInfo")).toObject());
     } else if (method == QLatin1String("Target.targetInfoChanged")) {
-        const QJsonObject info = params.value(QStringLiteral("targetInfo")).toObject();
-        if (info.value(QStringLiteral("targetId")).toString() == targetId) {
-            const QString title = info.value(QStringLiteral("title")).toString();
-            if (title != currentTitle) {
-                currentTitle = title;
-                Q_EMIT titleChanged(title);
-            }
-        } else {
-            OnTargetCreated(info); // a new window's address may come only now
-        }
+        // A new window's address may come only now; the page's title comes from the page.
+        OnTargetCreated(params.value(QStringLiteral("targetInfo")).toObject());
     } else if (method == QLatin1String("Target.targetCrashed")) {
         if (params.value(QStringLiteral("targetId")).toString() == targetId) {
             pingTimer.stop();
@@ -324,6 +317,7 @@ void ChromiumPage::SetUpSession()
         Send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
              {{QStringLiteral("source"), agentScript}});
     bindings.prepend(InputBinding);
+    bindings.prepend(TitleBinding);
     scripts.prepend(Resource(QStringLiteral("input.js")));
     for (const QString &name : std::as_const(bindings))
         Send(QStringLiteral("Runtime.addBinding"),
@@ -382,7 +376,9 @@ void ChromiumPage::OnPageEvent(const QString &method, const QJsonObject &params)
             Q_EMIT urlChanged(currentUrl);
         }
     } else if (method == QLatin1String("Page.frameRequestedNavigation")) {
-        if (isMainFrame(params.value(QStringLiteral("frameId"))) && !causeKnown) {
+        // Into this page only: a new window's address comes to the device on its own way.
+        if (isMainFrame(params.value(QStringLiteral("frameId"))) && !causeKnown &&
+            params.value(QStringLiteral("disposition")).toString() == QLatin1String("currentTab")) {
             const QString reason = params.value(QStringLiteral("reason")).toString();
             const bool userReason = reason == QLatin1String("anchorClick") ||
                                     reason.startsWith(QLatin1String("formSubmission"));
@@ -429,11 +425,29 @@ void ChromiumPage::OnFrameNavigated(const QJsonObject &frame)
     currentUrl = showingError ? QUrl(unreachable)
                               : QUrl(frame.value(QStringLiteral("url")).toString() +
                                      frame.value(QStringLiteral("urlFragment")).toString());
-    const NavigationCause cause = causeKnown ? pendingCause : NavigationCause::Script;
-    causeKnown = false;
     Q_EMIT urlChanged(currentUrl);
     if (!showingError)
-        Q_EMIT navigated(currentUrl, cause);
+        Q_EMIT navigated(currentUrl, CauseOf(frame));
+}
+
+// Our own requests by their loader, or their address while their reply is still on its way;
+// else what the page or its history asked for; else the page's own doing.
+BrowserPage::NavigationCause ChromiumPage::CauseOf(const QJsonObject &frame)
+{
+    const QString loader = frame.value(QStringLiteral("loaderId")).toString();
+    if (causeByLoader.contains(loader))
+        return causeByLoader.take(loader);
+    const QUrl committed = currentUrl.adjusted(QUrl::RemoveFragment);
+    for (auto it = requested.begin(); it != requested.end(); ++it) {
+        if (it->url == committed) {
+            const NavigationCause cause = it->cause;
+            requested.erase(it);
+            return cause;
+        }
+    }
+    const NavigationCause cause = causeKnown ? pendingCause : NavigationCause::Script;
+    causeKnown = false;
+    return cause;
 }
 
 void ChromiumPage::OnBinding(const QJsonObject &params)
@@ -443,6 +457,13 @@ void ChromiumPage::OnBinding(const QJsonObject &params)
     // Bindings live in our world only, which the page's scripts cannot reach.
     if (name == InputBinding) {
         sinceUserInput.start();
+        return;
+    }
+    if (name == TitleBinding) {
+        if (payload != currentTitle) {
+            currentTitle = payload;
+            Q_EMIT titleChanged(currentTitle);
+        }
         return;
     }
     Q_EMIT bindingCalled(name, payload);
@@ -506,14 +527,19 @@ void ChromiumPage::Load(const QUrl &url, NavigationCause cause)
 
 void ChromiumPage::Navigate(const QUrl &url, NavigationCause cause)
 {
-    pendingCause = cause;
-    causeKnown = true;
+    const int request = ++navigationRequests;
+    requested.insert(request, {url.adjusted(QUrl::RemoveFragment), cause});
     const QPointer<ChromiumPage> self(this);
     Send(QStringLiteral("Page.navigate"),
          {{QStringLiteral("url"), url.toString(QUrl::FullyEncoded)}},
-         [self, url](const DevToolsReply &reply) {
+         [self, url, request](const DevToolsReply &reply) {
              if (!self)
                  return;
+             // Not committed yet (a redirect, say): its commit carries this loader.
+             const QString loader = reply.result.value(QStringLiteral("loaderId")).toString();
+             if (self->requested.contains(request) && !loader.isEmpty())
+                 self->causeByLoader.insert(loader, self->requested.value(request).cause);
+             self->requested.remove(request);
              // Armed only now: the first blank page's load may still be on its way.
              self->loadArmed = true;
              const QString error = reply.result.value(QStringLiteral("errorText")).toString();

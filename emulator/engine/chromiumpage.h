@@ -3,6 +3,7 @@
 #include "engine/browserpage.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QPointer>
@@ -76,6 +77,7 @@ private:
     void ReportReady();
     void OnPageEvent(const QString &method, const QJsonObject &params);
     void OnFrameNavigated(const QJsonObject &frame);
+    NavigationCause CauseOf(const QJsonObject &frame);
     void OnBinding(const QJsonObject &params);
     void OnDialog(const QJsonObject &params);
     void Ping();
@@ -107,8 +109,17 @@ private:
     QUrl currentUrl;
     QString currentTitle;
     int isolatedContext = 0;
+    // Why the next commit happens, for navigations that are not our own requests.
     NavigationCause pendingCause = NavigationCause::Program;
     bool causeKnown = false;
+    struct Requested
+    {
+        QUrl url;
+        NavigationCause cause;
+    };
+    QHash<int, Requested> requested; // our own, until their reply
+    int navigationRequests = 0;
+    QHash<QString, NavigationCause> causeByLoader;
     QElapsedTimer sinceUserInput;
     bool active = false;
     bool startReported = false;
