@@ -649,7 +649,9 @@ bool ForeignWindowView::eventFilter(QObject *watched, QEvent *event)
             positionTimer.start();
         break;
     case QEvent::MouseButtonPress:
-        if (pageFocused && foreign)
+        // Whatever we believe of the keyboard: focus events of the embedded window do not
+        // all reach us, and one click too many costs nothing.
+        if (foreign)
             TakeKeyboardBack(qobject_cast<QWidget *>(watched));
         break;
     default:

@@ -1,15 +1,19 @@
 #include "engine/chromiumpage.h"
+#include "engine/foreignwindowview.h"
 #include "ui/emulatorwindow.h"
 #include "ui/messagebar.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolBar>
 #include <QtTest>
 
 #include <csignal>
+
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -78,6 +82,36 @@ const QString Seen = "new Promise(done => requestAnimationFrame(() => requestAni
                      " done(events.join() + ' ' + innerWidth + 'x' + innerHeight + ' ' +"
                      " devicePixelRatio + ' ' + screen.orientation.type))))";
 
+// Windows mapped straight below the root, as another client of the X server sees them.
+class RootWatch
+{
+public:
+    RootWatch() : connection(xcb_connect(nullptr, nullptr))
+    {
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(connection,
+                                     xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root,
+                                     XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(connection);
+    }
+    ~RootWatch() { xcb_disconnect(connection); }
+
+    bool MappedAtRoot(quint32 window)
+    {
+        bool mapped = false;
+        while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
+            if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY &&
+                reinterpret_cast<xcb_map_notify_event_t *>(event)->window == window)
+                mapped = true;
+            std::free(event);
+        }
+        return mapped;
+    }
+
+private:
+    xcb_connection_t *connection;
+};
+
 } // namespace
 
 // The window in this process around a real browser: it turns and zooms the device without
@@ -111,21 +145,37 @@ class TestEmulatorWindow : public QObject
         window.reset();
     }
 
-    // Clicks the middle of the page's element with this id, as a user would.
-    bool Click(const QString &id)
+    // Where the page's element with this id is on the screen.
+    QRect InScreen(const QString &id)
     {
         const QStringList rect =
-            Evaluate(page, QString("(r => [r.x + r.width / 2, r.y + r.height / 2].join())"
+            Evaluate(page, QString("(r => [r.x, r.y, r.width, r.height].join())"
                                    "(document.getElementById('%1').getBoundingClientRect())")
                                .arg(id))
                 .split(',');
-        if (rect.size() != 2)
-            return false;
-        const QPoint at =
-            window->pageGeometry().topLeft() +
-            (QPointF(rect[0].toDouble(), rect[1].toDouble()) * window->displayZoom()).toPoint();
-        return QProcess::execute("xdotool", {"mousemove", QString::number(at.x()),
+        if (rect.size() != 4)
+            return {};
+        const qreal zoom = window->displayZoom();
+        return QRectF(rect[0].toDouble() * zoom, rect[1].toDouble() * zoom,
+                      rect[2].toDouble() * zoom, rect[3].toDouble() * zoom)
+            .toRect()
+            .translated(window->pageGeometry().topLeft());
+    }
+
+    // Clicks the middle of the page's element with this id, as a user would.
+    bool Click(const QString &id)
+    {
+        const QPoint at = InScreen(id).center();
+        return !at.isNull() &&
+               QProcess::execute("xdotool", {"mousemove", QString::number(at.x()),
                                              QString::number(at.y()), "click", "1"}) == 0;
+    }
+
+    QImage Grab(const QRect &area)
+    {
+        return window->screen()
+            ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+            .toImage();
     }
 
     // Visible windows of this class straight below the root: top-level ones.
@@ -260,17 +310,29 @@ private Q_SLOTS:
         Close();
     }
 
-    // What the user does in the page: a link that opens another window opens its page in
-    // the device instead, as the user's navigation.
+    // What the user does in the page, as X delivers it: the browser's window never shows on
+    // its own, its pop-ups open, the keyboard follows clicks wherever the pointer goes, the
+    // window's shortcuts work from inside the page, a link to another window opens its page
+    // in the device as the user's navigation, and the browser's end closes the window.
     void userInput()
     {
         Open({1080, 2400}, 420, VELMORA_TEST_DATA_DIR "/emulator/input.html");
         QSignalSpy loaded(page, &BrowserPage::loadFinished);
         QSignalSpy navigated(page, &BrowserPage::navigated);
+        RootWatch watch;
         window->Start();
         QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 30000);
-        // Typed into the page wherever the pointer is, once clicked into; and the window's
-        // shortcuts still work, while the page keeps the keyboard.
+        const auto *view = window->findChild<ForeignWindowView *>();
+        QVERIFY(view && view->isEmbedded());
+        QVERIFY(!watch.MappedAtRoot(view->foreignWindow()));
+
+        const QRect below = InScreen("choice").translated(0, 40);
+        const QImage before = Grab(below);
+        QVERIFY(Click("choice"));
+        QTRY_VERIFY(Grab(below) != before);
+        QProcess::execute("xdotool", {"key", "Escape"});
+        QTRY_COMPARE(Grab(below), before);
+
         QVERIFY(Click("text"));
         const QPoint toolbar = window->toolsBar()->mapToGlobal(QPoint(2, 2));
         QProcess::execute("xdotool", {"mousemove", QString::number(toolbar.x()),
@@ -278,13 +340,34 @@ private Q_SLOTS:
         QTRY_COMPARE(page->title(), "typed hi");
         QProcess::execute("xdotool", {"key", "ctrl+r"});
         QTRY_COMPARE(Evaluate(page, "innerWidth + ' ' + document.title"), "915 typed hi");
+        QProcess::execute("xdotool", {"key", "Num_Lock", "ctrl+minus", "Num_Lock"});
+        QTRY_VERIFY(window->displayZoom() < 1);
+        QTest::qWait(200); // the window takes its new size
+        QLineEdit *address = nullptr;
+        for (QLineEdit *edit : window->findChildren<QLineEdit *>())
+            if (edit->placeholderText() == "Address")
+                address = edit;
+        const QPoint field = address->mapToGlobal(QPoint(4, 4));
+        QProcess::execute("xdotool", {"mousemove", QString::number(field.x()),
+                                      QString::number(field.y()), "click", "1"});
+        QTest::qWait(300); // as a user would, after the click has arrived
+        QProcess::execute("xdotool", {"type", "z"});
+        QTRY_VERIFY(address->text().contains('z'));
+        QCOMPARE(page->title(), "typed hi");
+
         QVERIFY(Click("away"));
         QTRY_VERIFY_WITH_TIMEOUT(page->url().fileName() == "device.html", 10000);
         QCOMPARE(navigated.last().at(1).value<BrowserPage::NavigationCause>(),
                  BrowserPage::NavigationCause::User);
         QTest::qWait(500);
         QCOMPARE(VisibleTopLevels("VelmoraPage"), 0);
-        Close();
+
+        QSignalSpy finished(page, &BrowserPage::finished);
+        ::kill(pid_t(qobject_cast<ChromiumPage *>(page)->browserProcessId()), SIGKILL);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+        QVERIFY(!finished.first().first().toString().isEmpty());
+        QTRY_VERIFY(!window->isVisible());
+        window.reset();
     }
 
     // A page that shows alert after alert cannot keep its window open.
