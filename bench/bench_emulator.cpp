@@ -299,7 +299,7 @@ QString ChromiumProgram()
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    int rounds = 7;
+    int rounds = 9;
     QProcessEnvironment emulatorEnv;
     const QStringList options = app.arguments().mid(1);
     for (qsizetype i = 0; i < options.size(); ++i) {
