@@ -58,9 +58,10 @@ struct Sample
     double seconds = -1;
     qint64 peakKiB = 0;
     qint64 peakPrivateKiB = 0;
-    double cpuSeconds = -1;      // of the whole tree until the first paint
-    double measuringLoad = 0;    // of one core, taken by our own sampling
-    QMap<QString, Share> atPeak; // by kind, when the whole tree was at its peak
+    double cpuSeconds = -1;          // of the whole tree until the first paint
+    double measuringLoad = 0;        // of one core, taken by our own sampling
+    QMap<QString, Share> atPeak;     // by kind, when the whole tree was at its peak
+    QMap<QString, double> cpuByKind; // seconds, until the first paint
 };
 
 QByteArray ReadProcFile(qint64 pid, const char *name)
@@ -225,6 +226,7 @@ Sample Run(const QString &program, const QStringList &arguments,
     QEventLoop loop;
     QList<qint64> seen;
     QHash<qint64, qint64> ticks; // the last seen of each process, those gone included
+    QHash<qint64, QString> kinds;
     QTimer sampler;
     // Sampling on a timer, not in a busy loop: the measuring must take as little as it can
     // from the programs measured.
@@ -246,6 +248,7 @@ Sample Run(const QString &program, const QStringList &arguments,
             if (kind.isEmpty())
                 continue;
             ticks[pid] = std::max(ticks.value(pid), CpuTicks(pid));
+            kinds[pid] = kind;
             const Footprint footprint = MemoryOf(pid);
             Share &share = shares[kind];
             share.kib += footprint.pssKiB;
@@ -260,8 +263,11 @@ Sample Run(const QString &program, const QStringList &arguments,
         }
         if (server.paintedAt >= 0 && sample.cpuSeconds < 0) {
             qint64 used = 0;
-            for (qint64 value : std::as_const(ticks))
-                used += value;
+            const double tick = static_cast<double>(::sysconf(_SC_CLK_TCK));
+            for (auto it = ticks.cbegin(); it != ticks.cend(); ++it) {
+                used += it.value();
+                sample.cpuByKind[kinds.value(it.key())] += static_cast<double>(it.value()) / tick;
+            }
             sample.cpuSeconds =
                 static_cast<double>(used) / static_cast<double>(::sysconf(_SC_CLK_TCK));
         }
@@ -359,6 +365,7 @@ int main(int argc, char *argv[])
     QList<double> measuring;
     QMap<QString, QList<qint64>> kinds[2];
     QMap<QString, QList<int>> counts[2];
+    QMap<QString, QList<double>> cpuKinds[2];
     for (int round = 0; round < rounds; ++round) {
         // Alternating, so that a slower moment of the machine hits both alike. The bare
         // Chromium gets a fresh profile each time, as the emulator does.
@@ -377,6 +384,8 @@ int main(int argc, char *argv[])
             privateMemory[index].append(sample.peakPrivateKiB);
             cpu[index].append(sample.cpuSeconds * 1000);
             measuring.append(sample.measuringLoad * 100);
+            for (auto it = sample.cpuByKind.begin(); it != sample.cpuByKind.end(); ++it)
+                cpuKinds[index][it.key()].append(it.value() * 1000);
             for (auto it = sample.atPeak.begin(); it != sample.atPeak.end(); ++it) {
                 kinds[index][it.key()].append(it.value().kib);
                 counts[index][it.key()].append(it.value().processes);
@@ -390,6 +399,10 @@ int main(int argc, char *argv[])
                 it.value().append(0);
             while (counts[index][it.key()].size() < rounds)
                 counts[index][it.key()].append(0);
+        }
+        for (auto it = cpuKinds[index].begin(); it != cpuKinds[index].end(); ++it) {
+            while (it.value().size() < rounds)
+                it.value().append(0);
         }
     }
     // Each start beside its neighbour: a busy moment of the machine hits both of a pair.
@@ -435,9 +448,11 @@ int main(int argc, char *argv[])
                 *std::max_element(times[0].begin(), times[0].end()),
                 *std::min_element(memory[0].begin(), memory[0].end()) / 1024.0,
                 *std::max_element(memory[0].begin(), memory[0].end()) / 1024.0);
-    std::printf("Where the memory goes at the peak (PSS MiB, median; processes)\n");
-    std::printf("  %-40s %14s %14s\n", "kind", "emulator", "bare Chromium");
-    QStringList names = kinds[0].keys() + kinds[1].keys();
+    std::printf("Where the memory goes at the peak (PSS MiB, median; processes), and the CPU "
+                "time until the first paint (ms, median)\n");
+    std::printf("  %-24s %14s %14s %10s %10s\n", "kind", "emulator", "bare Chromium", "emulator",
+                "bare");
+    QStringList names = kinds[0].keys() + kinds[1].keys() + cpuKinds[0].keys() + cpuKinds[1].keys();
     names.removeDuplicates();
     std::sort(names.begin(), names.end());
     for (const QString &name : std::as_const(names)) {
@@ -449,8 +464,15 @@ int main(int argc, char *argv[])
                                      .arg(Median(counts[index].value(name)))
                                : QStringLiteral("-");
         }
-        std::printf("  %-40s %14s %14s\n", qUtf8Printable(name), qUtf8Printable(cells[1]),
-                    qUtf8Printable(cells[0]));
+        QString cpuCells[2];
+        for (int index : {0, 1}) {
+            cpuCells[index] = cpuKinds[index].contains(name)
+                                  ? QString::number(Median(cpuKinds[index].value(name)), 'f', 0)
+                                  : QStringLiteral("-");
+        }
+        std::printf("  %-24s %14s %14s %10s %10s\n", qUtf8Printable(name), qUtf8Printable(cells[1]),
+                    qUtf8Printable(cells[0]), qUtf8Printable(cpuCells[1]),
+                    qUtf8Printable(cpuCells[0]));
     }
     return 0;
 }
