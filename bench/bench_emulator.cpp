@@ -110,9 +110,15 @@ QString ProcessKind(qint64 pid, bool rootIsQt, qint64 root)
     }
     if (arguments.value(0).isEmpty())
         return {}; // gone, or going
-    if (type.isEmpty())
-        return arguments.value(0).endsWith("chromium") ? QStringLiteral("browser")
-                                                       : QString::fromLocal8Bit(arguments.value(0));
+    if (type.isEmpty()) {
+        const QByteArray &program = arguments.at(0);
+        if (program.endsWith("crashpad_handler"))
+            return QStringLiteral("crash handler");
+        // The rest are the commands of Debian's start script for Chromium, for a moment.
+        return program.endsWith("chromium") && !program.startsWith("/usr/bin/")
+                   ? QStringLiteral("browser")
+                   : QStringLiteral("start script");
+    }
     if (type == "gpu-process")
         return QStringLiteral("GPU");
     if (type == "utility") {
@@ -456,6 +462,12 @@ int main(int argc, char *argv[])
     names.removeDuplicates();
     std::sort(names.begin(), names.end());
     for (const QString &name : std::as_const(names)) {
+        // A process too brief to weigh anything is left out.
+        const auto weighs = [&](int index) {
+            return Median(kinds[index].value(name)) > 0 || Median(cpuKinds[index].value(name)) > 0;
+        };
+        if (!weighs(0) && !weighs(1))
+            continue;
         QString cells[2];
         for (int index : {0, 1}) {
             cells[index] = kinds[index].contains(name)
