@@ -2,8 +2,8 @@
 // same size on screen: the time from starting the process until the page has painted its
 // first frame (the page itself reports it to our server), and the peak memory (proportional
 // set size of the process and all its descendants, so every Chromium helper counts), with
-// where that memory goes by kind of process. Needs a display; figures are reported, never
-// asserted.
+// where that memory and the CPU time go by kind of process. Needs a display; figures are
+// reported, never asserted.
 //   bench_emulator [--short] [--rounds N] [--emulator-chromium PROGRAM]
 // --emulator-chromium gives the emulator another Chromium program, such as a script that
 // adds switches and runs /usr/bin/chromium, so that a switch's effect can be measured
@@ -27,6 +27,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -57,7 +58,7 @@ struct Sample
 {
     double seconds = -1;
     qint64 peakKiB = 0;
-    qint64 peakPrivateKiB = 0;
+    qint64 peakDirtyKiB = 0;
     double cpuSeconds = -1;          // of the whole tree until the first paint
     double measuringLoad = 0;        // of one core, taken by our own sampling
     QMap<QString, Share> atPeak;     // by kind, when the whole tree was at its peak
@@ -114,8 +115,8 @@ QString ProcessKind(qint64 pid, bool rootIsQt, qint64 root)
         const QByteArray &program = arguments.at(0);
         if (program.endsWith("crashpad_handler"))
             return QStringLiteral("crash handler");
-        // The rest are the commands of Debian's start script for Chromium, for a moment.
-        return program.endsWith("chromium") && !program.startsWith("/usr/bin/")
+        // The rest are the shell and the commands of Debian's start script, for a moment.
+        return program.mid(program.lastIndexOf('/') + 1).contains("chrom")
                    ? QStringLiteral("browser")
                    : QStringLiteral("start script");
     }
@@ -128,7 +129,7 @@ QString ProcessKind(qint64 pid, bool rootIsQt, qint64 root)
             return QStringLiteral("storage");
         return QStringLiteral("utility ") + QString::fromLatin1(subType);
     }
-    return QString::fromLatin1(type); // renderer, zygote, crashpad-handler...
+    return QString::fromLatin1(type); // renderer, zygote...
 }
 
 // User and system time the process has used so far, in clock ticks.
@@ -165,6 +166,7 @@ class PageServer : public QTcpServer
 public:
     const QElapsedTimer *clock = nullptr;
     double paintedAt = -1; // seconds on `clock`
+    std::function<void()> painted;
 
     PageServer()
     {
@@ -173,8 +175,11 @@ public:
                 connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                     const QByteArray request = socket->readAll();
                     if (request.startsWith("GET /painted")) {
-                        if (paintedAt < 0 && clock)
+                        if (paintedAt < 0 && clock) {
                             paintedAt = static_cast<double>(clock->nsecsElapsed()) / 1e9;
+                            if (painted)
+                                painted();
+                        }
                         socket->write("HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n");
                     } else {
                         socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
@@ -236,7 +241,7 @@ Sample Run(const QString &program, const QStringList &arguments,
     QTimer sampler;
     // Sampling on a timer, not in a busy loop: the measuring must take as little as it can
     // from the programs measured.
-    QObject::connect(&sampler, &QTimer::timeout, &loop, [&] {
+    const auto sampleNow = [&] {
         if (process.state() != QProcess::Running) {
             loop.quit();
             return;
@@ -248,7 +253,7 @@ Sample Run(const QString &program, const QStringList &arguments,
         }
         QMap<QString, Share> shares;
         qint64 total = 0;
-        qint64 totalPrivate = 0;
+        qint64 totalDirty = 0;
         for (qint64 pid : tree) {
             const QString kind = ProcessKind(pid, rootIsQt, tree.first());
             if (kind.isEmpty())
@@ -260,9 +265,9 @@ Sample Run(const QString &program, const QStringList &arguments,
             share.kib += footprint.pssKiB;
             ++share.processes;
             total += footprint.pssKiB;
-            totalPrivate += footprint.dirtyKiB;
+            totalDirty += footprint.dirtyKiB;
         }
-        sample.peakPrivateKiB = std::max(sample.peakPrivateKiB, totalPrivate);
+        sample.peakDirtyKiB = std::max(sample.peakDirtyKiB, totalDirty);
         if (total > sample.peakKiB) {
             sample.peakKiB = total;
             sample.atPeak = shares;
@@ -281,7 +286,10 @@ Sample Run(const QString &program, const QStringList &arguments,
             loop.quit();
         if (timer.elapsed() > GiveUpMs)
             loop.quit();
-    });
+    };
+    QObject::connect(&sampler, &QTimer::timeout, &loop, sampleNow);
+    // The CPU time is taken at the paint, not up to one interval later.
+    server.painted = sampleNow;
     const auto ownCpuSeconds = [] {
         rusage usage{};
         ::getrusage(RUSAGE_SELF, &usage);
@@ -298,6 +306,7 @@ Sample Run(const QString &program, const QStringList &arguments,
         (ownCpuSeconds() - ownBefore) / (static_cast<double>(timer.elapsed()) / 1000);
     sample.seconds = server.paintedAt;
     server.clock = nullptr;
+    server.painted = nullptr;
 
     process.terminate();
     if (!process.waitForFinished(10000))
@@ -366,7 +375,7 @@ int main(int argc, char *argv[])
 
     QList<double> times[2];
     QList<qint64> memory[2];
-    QList<qint64> privateMemory[2];
+    QList<qint64> dirtyMemory[2];
     QList<double> cpu[2];
     QList<double> measuring;
     QMap<QString, QList<qint64>> kinds[2];
@@ -387,7 +396,7 @@ int main(int argc, char *argv[])
             }
             times[index].append(sample.seconds * 1000);
             memory[index].append(sample.peakKiB);
-            privateMemory[index].append(sample.peakPrivateKiB);
+            dirtyMemory[index].append(sample.peakDirtyKiB);
             cpu[index].append(sample.cpuSeconds * 1000);
             measuring.append(sample.measuringLoad * 100);
             for (auto it = sample.cpuByKind.begin(); it != sample.cpuByKind.end(); ++it)
@@ -440,7 +449,7 @@ int main(int argc, char *argv[])
     // figures (and even the clean private ones), by up to a quarter. Private written pages
     // no other program can share: a lower bound that leaves out code and what the tree's own
     // processes share, but one that does not move with what else runs.
-    const double own[2] = {Median(privateMemory[0]) / 1024.0, Median(privateMemory[1]) / 1024.0};
+    const double own[2] = {Median(dirtyMemory[0]) / 1024.0, Median(dirtyMemory[1]) / 1024.0};
     std::printf("  %-36s %8.0f MiB vs %7.0f MiB  ratio %4.2f\n",
                 "peak private dirty memory (all proc.)", own[1], own[0], own[1] / own[0]);
     std::printf("  the measuring itself took %.0f%% of one core\n", Median(measuring));
