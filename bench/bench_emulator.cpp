@@ -421,37 +421,40 @@ int main(int argc, char *argv[])
         }
     }
     // Each start beside its neighbour: a busy moment of the machine hits both of a pair.
-    QList<double> timeRatios;
-    QList<double> memoryRatios;
-    for (int round = 0; round < rounds; ++round) {
-        timeRatios.append(times[1].at(round) / times[0].at(round));
-        memoryRatios.append(static_cast<double>(memory[1].at(round)) /
-                            static_cast<double>(memory[0].at(round)));
-    }
+    const auto pairedRatio = [rounds](const auto &measured) {
+        QList<double> ratios;
+        for (int round = 0; round < rounds; ++round)
+            ratios.append(static_cast<double>(measured[1].at(round)) /
+                          static_cast<double>(measured[0].at(round)));
+        return Median(ratios);
+    };
     const double time[2] = {Median(times[0]), Median(times[1])};
     const double pss[2] = {Median(memory[0]) / 1024.0, Median(memory[1]) / 1024.0};
-    std::printf("Emulator beside a bare Chromium, median of %d starts "
-                "(goals are reported, not asserted)\n",
+    // The goals are judged on the pairs: other Chromiums on the machine share the program's
+    // pages and move a whole start's PSS by a third, so the medians of each side may come from
+    // different conditions while a pair's two starts mostly share theirs.
+    const double timeRatio = pairedRatio(times);
+    const double memoryRatio = pairedRatio(memory);
+    std::printf("Emulator beside a bare Chromium, median of %d alternating starts; the ratio "
+                "is the median of each pair's (goals are reported, not asserted)\n",
                 rounds);
     std::printf("  %-36s %8.0f ms vs %8.0f ms  ratio %4.2f (goal <= 1.20) %s\n",
-                "start to first page painted", time[1], time[0], time[1] / time[0],
-                time[1] / time[0] <= 1.2 ? "met" : "MISSED");
+                "start to first page painted", time[1], time[0], timeRatio,
+                timeRatio <= 1.2 ? "met" : "MISSED");
     std::printf("  %-36s %8.0f MiB vs %7.0f MiB  ratio %4.2f (goal <= 1.10) %s\n",
-                "peak memory (PSS, all processes)", pss[1], pss[0], pss[1] / pss[0],
-                pss[1] / pss[0] <= 1.1 ? "met" : "MISSED");
-    std::printf("  %-36s time %4.2f, memory %4.2f\n", "median of the ratios of each pair",
-                Median(timeRatios), Median(memoryRatios));
+                "peak memory (PSS, all processes)", pss[1], pss[0], memoryRatio,
+                memoryRatio <= 1.1 ? "met" : "MISSED");
     // CPU time suffers less than the clock from other work on a shared machine.
     const double cpuMs[2] = {Median(cpu[0]), Median(cpu[1])};
     std::printf("  %-36s %8.0f ms vs %8.0f ms  ratio %4.2f\n", "CPU time, all processes, to paint",
-                cpuMs[1], cpuMs[0], cpuMs[1] / cpuMs[0]);
+                cpuMs[1], cpuMs[0], pairedRatio(cpu));
     // Other Chromiums on the machine share the program's pages and so lower both PSS
     // figures (and even the clean private ones), by up to a quarter. Private written pages
     // no other program can share: a lower bound that leaves out code and what the tree's own
     // processes share, but one that does not move with what else runs.
     const double own[2] = {Median(dirtyMemory[0]) / 1024.0, Median(dirtyMemory[1]) / 1024.0};
     std::printf("  %-36s %8.0f MiB vs %7.0f MiB  ratio %4.2f\n",
-                "peak private dirty memory (all proc.)", own[1], own[0], own[1] / own[0]);
+                "peak private dirty memory (all proc.)", own[1], own[0], pairedRatio(dirtyMemory));
     std::printf("  the measuring itself took %.0f%% of one core\n", Median(measuring));
     std::printf("  range: emulator %.0f-%.0f ms, %.0f-%.0f MiB; bare %.0f-%.0f ms, "
                 "%.0f-%.0f MiB\n",
