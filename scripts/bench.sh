@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in build-bench and runs them: reading and writing configurations
 # beside QSettings, the launcher's start-up beside minimal Qt windows (headless), the
-# window's work with 10,000 profiles, and the emulator's start and memory beside a minimal
-# Qt WebEngine window and five emulators following one another (on a virtual X server). Figures are reported, never asserted; the exit status
-# is non-zero only when something fails to build or run.
+# window's work with 10,000 profiles, and the emulator's start and memory beside a bare
+# Chromium and five emulators following one another (on a virtual X server). Figures are
+# reported, never asserted; the exit status is non-zero only when something fails to build
+# or run.
 #   scripts/bench.sh           full run, a few minutes
 #   scripts/bench.sh --short   a quick pass, so that the benchmarks cannot rot
 set -euo pipefail
@@ -19,7 +20,7 @@ fi
 
 . scripts/lib/packages.sh
 ensure_packages cmake g++ make qt6-base-dev libgl-dev libbenchmark-dev fonts-dejavu-core \
-    qt6-webengine-dev libgl1-mesa-dri xvfb xauth xdotool
+    chromium libgl1-mesa-dri xvfb xauth xdotool
 
 build=build-bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON \
