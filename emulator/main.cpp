@@ -77,7 +77,8 @@ int main(int argc, char *argv[])
     TerminationSignals stopSignals;
     QObject::connect(&stopSignals, &TerminationSignals::received, &window, &QWidget::close);
 #endif
-    window.show();
+    // The browser starts while the window shows.
     window.Start();
+    window.show();
     return app.exec();
 }

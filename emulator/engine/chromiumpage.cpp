@@ -160,11 +160,12 @@ void ChromiumPage::Start(const Device &emulated, const UserAgentDetails &userAge
     if (!options.headless) {
         // Taken in as soon as it exists, so that it never shows as a window of its own.
         view = new ForeignWindowView;
-        connect(view, &ForeignWindowView::embedded, this, [this] {
-            embedded = true;
-            ReportReady();
+        connect(view, &ForeignWindowView::failed, this, [this](const QString &why) {
+            if (startReported)
+                Q_EMIT notice(QStringLiteral("The page cannot be shown: %1").arg(why));
+            else
+                Fail(why);
         });
-        connect(view, &ForeignWindowView::failed, this, &ChromiumPage::Fail);
         connect(view, &ForeignWindowView::shortcutPressed, this, &BrowserPage::shortcutPressed);
         view->GrabShortcuts(shortcuts);
         view->Embed(windowClass, browser->processId(), EmbedTimeoutMs);
@@ -353,9 +354,11 @@ void ChromiumPage::ApplyEmulation(const std::function<void(bool)> &done)
     }
 }
 
+// The first page may load as soon as the emulation is in place: the window is taken in
+// meanwhile, and it never shows a page without the device.
 void ChromiumPage::ReportReady()
 {
-    if (startReported || !emulationTaken || (!options.headless && !embedded))
+    if (startReported || !emulationTaken)
         return;
     active = true;
     startReported = true;

@@ -124,7 +124,6 @@ private:
     bool active = false;
     bool startReported = false;
     bool emulationTaken = false;
-    bool embedded = false;
     bool loadArmed = false;
     bool showingError = false;
     bool answerDialogs = false;
