@@ -1,24 +1,125 @@
 #include "filelocations.h"
-#include "launchercopy.h"
 #include "qtsingleapplication.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLocalSocket>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#include <memory>
 #include <vector>
 
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 
+// Asks a window to close the way a window manager does (WM_DELETE_WINDOW), so that its
+// program ends through its normal close path. In x11close.cpp, which needs Xlib.
+bool CloseWindow(const QString &window);
+
 namespace {
 
 constexpr qint64 StressBudgetMs = 30000;
+const QString LauncherWindowTitle = QStringLiteral("Velmora Mobile Emulator");
+constexpr int LauncherStartTimeoutMs = 20000;
+
+// A copy of the real launcher, started under a virtual X server: a directory of its own gives
+// it an identity and data of its own.
+struct LauncherCopy
+{
+    explicit LauncherCopy(bool withDefaultConfig)
+    {
+        valid = appDir.isValid() && dataDir.isValid() &&
+                AddCompanion(QStringLiteral("velmora-launcher")) &&
+                (!withDefaultConfig || AddCompanion(QStringLiteral("LauncherDefault.ini")));
+        // Its file, lock and socket, and the caches of what it starts, stay away from the real
+        // home and from any other copy.
+        for (const char *name : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR", "TMPDIR", "HOME"})
+            environment.insert(QLatin1String(name), dataHome);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    }
+
+    // Copies a file from beside the built launcher, such as the emulator, beside the copy.
+    bool AddCompanion(const QString &fileName) const
+    {
+        return QFile::copy(QStringLiteral(VELMORA_BIN_DIR "/") + fileName,
+                           appDir.filePath(fileName));
+    }
+    std::unique_ptr<QProcess> Start() const
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment);
+        process->start(appDir.filePath(QStringLiteral("velmora-launcher")), QStringList());
+        return process;
+    }
+    QString ConfigPath() const
+    {
+        return dataHome + QStringLiteral("/Velmora/VelmoraMobileEmulator/Launcher.ini");
+    }
+    // The primary's socket, the only one in the copy's runtime directory.
+    QString SocketPath() const
+    {
+        const QDir dir(dataDir.path());
+        return dir.filePath(dir.entryList(QDir::System).value(0));
+    }
+
+    QTemporaryDir appDir;
+    QTemporaryDir dataDir; // its data, runtime and temporary directories
+    QString dataHome = dataDir.path();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    bool valid = false;
+};
+
+bool RunXdotool(const QStringList &arguments, QString *output = nullptr)
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), arguments);
+    const bool ran = xdotool.waitForFinished() && xdotool.exitCode() == 0;
+    if (output)
+        *output = QString::fromLatin1(xdotool.readAllStandardOutput());
+    return ran;
+}
+
+// The visible windows with exactly this title, of one process or of all.
+QStringList FindWindows(const QString &title, qint64 pid = 0)
+{
+    QStringList arguments{QStringLiteral("search"), QStringLiteral("--all"),
+                          QStringLiteral("--onlyvisible")};
+    if (pid > 0)
+        arguments << QStringLiteral("--pid") << QString::number(pid);
+    arguments << QStringLiteral("--name") << QLatin1Char('^') + title + QLatin1Char('$');
+    QString found;
+    RunXdotool(arguments, &found);
+    return found.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// The first launcher window of the process, or empty when the process ended without one.
+QString WaitForWindow(const QProcess &process)
+{
+    QStringList windows;
+    // Once the process has ended, its id is 0, which would match the windows of all.
+    const bool settled = QTest::qWaitFor(
+        [&] {
+            if (process.state() == QProcess::NotRunning)
+                return true;
+            windows = FindWindows(LauncherWindowTitle, process.processId());
+            return !windows.isEmpty();
+        },
+        LauncherStartTimeoutMs);
+    return settled ? windows.value(0) : QString();
+}
+
+bool WaitForExit(QProcess &process, int exitCode)
+{
+    return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; },
+                           LauncherStartTimeoutMs) &&
+           process.exitStatus() == QProcess::NormalExit && process.exitCode() == exitCode;
+}
 
 struct RaiseCounter : QObject
 {
@@ -39,7 +140,7 @@ class TestLauncherProcess : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void locations()
+    void activation()
     {
         // Callers may pass the kinds as numbers; the window tests find the files themselves.
         static_assert(HelpFile == 2 && EmulatorExecutable == 3);
@@ -49,10 +150,7 @@ private Q_SLOTS:
         struct stat info = {};
         QCOMPARE(::lstat(QFile::encodeName(app->serverName()).constData(), &info), 0);
         QCOMPARE(info.st_mode & (S_IRWXG | S_IRWXO), 0u);
-    }
 
-    void activation()
-    {
         QWidget window;
         window.setWindowState(Qt::WindowMinimized | Qt::WindowMaximized);
         app->setActivationWindow(&window);
@@ -96,7 +194,7 @@ private Q_SLOTS:
                  QStringList{"runtime-" + QString(::getpwuid(::getuid())->pw_name),
                              "localchannel-" + QString::number(::getuid())})
                 QVERIFY(QFile(shortTemp.filePath(taken)).open(QIODevice::WriteOnly));
-            launcher.dataHome = launcher.DataPath() + '/';
+            launcher.dataHome = launcher.dataDir.path() + '/';
             launcher.dataHome += QString(100 - launcher.dataHome.size(), 'd');
             launcher.environment.insert("XDG_DATA_HOME", launcher.dataHome);
         }

@@ -1,8 +1,9 @@
-#include "launchercopy.h"
+#include <QString>
 
 #include <X11/Xlib.h>
 
-// A connection per request: the test server runs with -noreset, so nothing resets in between.
+// Closes a window as a window manager does; apart, as Xlib's macros clash with Qt's names. A
+// connection per request: the test server runs with -noreset, so nothing resets in between.
 bool CloseWindow(const QString &window)
 {
     Display *display = XOpenDisplay(nullptr);

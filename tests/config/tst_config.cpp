@@ -49,39 +49,47 @@ class TestConfig : public QObject
 private Q_SLOTS:
     void parse_data()
     {
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("data"); // a file's content, decoded as files are
         QTest::addColumn<int>("version");
         QTest::addColumn<QStringList>("model");
         const auto input = [](const char *e) { return QStringList{"[Input]|" + QString(e)}; };
-        QTest::newRow("line kinds") << "x\r\n\"a\"\n[Input]\r\n\r\n#\"c\"\r\n\"a\"\t\"b\"\r\n"
-                                    << 0 << input("a|b");
-        QTest::newRow("headers") << "[Input]=x\n[Extra]\n [Input]\n[input]" << 0
-                                 << QStringList{"[Input]|[Extra]|", "[Input]| [Input]|",
-                                                "[Input]|[input]|"};
-        QTest::newRow("backslash t") << "[Input]\n\"a\\tb\"\t\"c\\td\"" << 0 << input("a\tb|c\\td");
+        const auto row = [](const char *name, const QByteArray &data, int version,
+                            const QStringList &model) {
+            QTest::newRow(name) << data << version << model;
+        };
+        row("line kinds", "x\r\n\"a\"\n[Input]\r\n\r\n#\"c\"\r\n\"a\"\t\"b\"\r\n", 0, input("a|b"));
+        row("headers", "[Input]=x\n[Extra]\n [Input]\n[input]", 0,
+            {"[Input]|[Extra]|", "[Input]| [Input]|", "[Input]|[input]|"});
+        row("backslash t", "[Input]\n\"a\\tb\"\t\"c\\td\"", 0, input("a\tb|c\\td"));
         // Only the writer's form takes the value up to the last double quote.
-        QTest::newRow("other forms") << "[Input]\n\"\"\"\"\n\"n\" \"v\"w\"\n\"m\"\t\"v" << 0
-                                     << QStringList{"[Input]|n|v", "[Input]|m|v"};
+        row("other forms", "[Input]\n\"\"\"\"\n\"n\" \"v\"w\"\n\"m\"\t\"v", 0,
+            {"[Input]|n|v", "[Input]|m|v"});
         // A number is ASCII digits with an optional sign and nothing around them.
-        QTest::newRow("versions") << "[Input]\n$VERSION\t106\n$VERSION= ,abc 2147483648 +107 9\n"
-                                     "$VERSION x\n#$VERSION\t5\n $VERSION 5\n$VERSION\t108\v"
-                                  << 107 << input(" $VERSION 5|");
+        row("versions",
+            "[Input]\n$VERSION\t106\n$VERSION= ,abc 2147483648 +107 9\n$VERSION x\n#$VERSION\t5\n"
+            " $VERSION 5\n$VERSION\t108\v",
+            107, input(" $VERSION 5|"));
         // A CR LF file converted twice: no header and no version, so it is set aside whole.
-        QTest::newRow("CR CR LF") << "$VERSION\t107\r\r\n[Input]\r\r\n\"a\"\t\"b\"\r\r\n"
-                                  << 0 << QStringList();
-        QTest::newRow("profile value")
-            << QStringLiteral(
-                   "[Profile]\n\"p\"\t\"[Resolution] 2 [PixelDensity] x\u3000 1\t[input] "
-                   "[Input]2 [Input] 2147483648 [Input] -1 -a [UserAgentString] "
-                   "[Input] 2\0abc\"")
-            << 0
-            << QStringList{QStringLiteral("p|2,0,-1,0| x 1 [input] [Input]2 2147483648 -a 2\0abc")};
+        row("CR CR LF", "$VERSION\t107\r\r\n[Input]\r\r\n\"a\"\t\"b\"\r\r\n", 0, {});
+        row("profile value",
+            QStringLiteral("[Profile]\n\"p\"\t\"[Resolution] 2 [PixelDensity] x\u3000 1\t[input] "
+                           "[Input]2 [Input] 2147483648 [Input] -1 -a [UserAgentString] "
+                           "[Input] 2\0abc\"")
+                .toUtf8(),
+            0, {QStringLiteral("p|2,0,-1,0| x 1 [input] [Input]2 2147483648 -a 2\0abc")});
+        // Found by fuzzing: kept as they were, unpaired surrogates were saved as other characters.
+        row("unpaired surrogates",
+            QByteArray::fromHex("feff005b0049006e007000750074005d000a0022d8000061dc00d83dde00d800"
+                                "0022"),
+            0, input("\ufffda\ufffd\U0001f600\ufffd|"));
+        // A file of an older version in an 8-bit locale keeps every character.
+        row("8-bit file", "[Input]\n\"Caf\xe9\"", 0, input("Caf\u00e9|"));
     }
     void parse()
     {
-        QFETCH(QString, text);
+        QFETCH(QByteArray, data);
         QList<ConfigSection> sections = CreateSections();
-        QTEST(ParseConfigText(text, sections), "version");
+        QTEST(ParseConfigText(DecodeConfigData(data), sections), "version");
         QList<LaunchProfile> profiles;
         for (const ConfigEntry &entry : sections[ProfileSection].entries) {
             profiles.append(LaunchProfile{entry.name, "", {0, 0, 0, 0}});
@@ -143,28 +151,10 @@ private Q_SLOTS:
         QCOMPARE(QDir(tmp.path()).entryList(QDir::Files).size(), content.isNull() ? 2 : 3);
     }
 
-    void decode_data()
+    void eightBitLocales()
     {
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<QByteArray>("localeCharset"); // null: the whole decoding of a file
-        QTest::addColumn<QString>("text");
-        // Found by fuzzing: kept as they were, unpaired surrogates were saved as other characters.
-        QTest::newRow("unpaired surrogates")
-            << QByteArray::fromHex("feffd8000061dc00d83dde00d800") << QByteArray()
-            << QStringLiteral("\ufffda\ufffd\U0001f600\ufffd");
-        // A file of an older version in an 8-bit locale keeps every character.
-        QTest::newRow("8-bit file") << QByteArray("Caf\xe9") << QByteArray() << "Caf\u00e9";
-        QTest::newRow("Latin-9 locale")
-            << QByteArray("\xa4") << QByteArray("ISO-8859-15") << "\u20ac";
-        QTest::newRow("ASCII locale")
-            << QByteArray("\xe9") << QByteArray("ANSI_X3.4-1968") << "\u00e9";
-    }
-    void decode()
-    {
-        QFETCH(QByteArray, data);
-        QFETCH(QByteArray, localeCharset);
-        QTEST(localeCharset.isNull() ? DecodeConfigData(data) : DecodeEightBit(data, localeCharset),
-              "text");
+        QCOMPARE(DecodeEightBit("\xa4", "ISO-8859-15"), "\u20ac");
+        QCOMPARE(DecodeEightBit("\xe9", "ANSI_X3.4-1968"), "\u00e9");
     }
 
     void removeOptionEntry_data()

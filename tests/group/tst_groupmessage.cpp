@@ -19,59 +19,50 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("payload");
         // The message as it is passed on, or empty when it is refused.
         QTest::addColumn<QByteArray>("accepted");
-
-        QTest::newRow("navigate") << QByteArray("{'type':'navigate','address':'https://a.b/c?d#e'}")
-                                  << QByteArray(
-                                         "{'address':'https://a.b/c?d#e','type':'navigate'}");
-        QTest::newRow("file") << QByteArray("{'type':'open','address':'file:///tmp/a%20b.html'}")
-                              << QByteArray("{'address':'file:///tmp/a%20b.html','type':'open'}");
-        QTest::newRow("extra fields dropped")
-            << QByteArray("{'type':'reload','address':'javascript:x','eval':'y'}")
-            << QByteArray("{'type':'reload'}");
-        QTest::newRow("fraction clamped") << QByteArray("{'type':'scroll','fraction':7}")
-                                          << QByteArray("{'fraction':1,'type':'scroll'}");
-        QTest::newRow("negative fraction") << QByteArray("{'type':'scroll','fraction':-1e308}")
-                                           << QByteArray("{'fraction':0,'type':'scroll'}");
-        QTest::newRow("click") << QByteArray("{'type':'click','path':'html > body:nth-of-type(1) > "
-                                             "my-el > a:nth-of-type(12)'}")
-                               << QByteArray("{'path':'html > body:nth-of-type(1) > my-el > "
-                                             "a:nth-of-type(12)','type':'click'}");
-        QTest::newRow("welcome") << QByteArray("{'type':'welcome','position':[-10,20]}")
-                                 << QByteArray("{'position':[-10,20],'type':'welcome'}");
-        QTest::newRow("hello")
-            << QByteArray("{'type':'hello','size':[300,600],'screen':[0,0,1280,1024]}")
-            << QByteArray("{'screen':[0,0,1280,1024],'size':[300,600],'type':'hello'}");
-
-        const char *refused[] = {
-            "{'type':'navigate','address':'javascript:alert(1)'}",
-            "{'type':'navigate','address':'data:text/html,<p>x'}",
-            "{'type':'open','address':'custom-app://open'}",
-            "{'type':'navigate','address':'http:///no-host'}",
-            "{'type':'navigate','address':'file://host/share/a.html'}",
-            "{'type':'navigate','address':'https://a.b/ c'}",
-            "{'type':'navigate','address':42}",
-            "{'type':'welcome','address':'javascript:x'}",
-            "{'type':'scroll','fraction':'0.5'}",
-            "{'type':'scroll'}",
-            "{'type':'click','path':'body; alert(1)'}",
-            "{'type':'click','path':'a[href^=x]'}",
-            "{'type':'click','path':'#id'}",
-            "{'type':'click','path':'html >  body'}",
-            "{'type':'click','path':'a:nth-of-type(0)'}",
-            "{'type':'click','path':'A'}",
-            "{'type':'click','path':''}",
-            "{'type':'window','frame':[0,0,-5,10]}",
-            "{'type':'window','frame':[0,0,1.5,10]}",
-            "{'type':'window','frame':[0,0,10]}",
-            "{'type':'hello','size':[1e9,600],'screen':[0,0,1280,1024]}",
-            "{'type':'welcome','position':[1]}",
-            "{'type':'shutdown'}",
-            "['navigate']",
-            "{'type':'reload'",
-            "",
+        const auto row = [](const char *payload, const char *accepted) {
+            QTest::newRow(payload) << QByteArray(payload) << QByteArray(accepted);
         };
-        for (const char *payload : refused)
-            QTest::newRow(payload) << QByteArray(payload) << QByteArray();
+        for (const char *payload :
+             {"{'type':'navigate','address':'https://a.b/c?d#e'}",
+              "{'type':'open','address':'file:///tmp/a%20b.html'}",
+              "{'type':'click','path':'html > body:nth-of-type(1) > my-el > a:nth-of-type(12)'}",
+              "{'type':'welcome','position':[-10,20]}",
+              "{'type':'hello','size':[300,600],'screen':[0,0,1280,1024]}"})
+            row(payload, payload);
+        // Fields a kind does not have are dropped, fractions clamped.
+        row("{'type':'reload','address':'javascript:x','eval':'y'}", "{'type':'reload'}");
+        row("{'type':'scroll','fraction':7}", "{'type':'scroll','fraction':1}");
+        row("{'type':'scroll','fraction':-1e308}", "{'type':'scroll','fraction':0}");
+
+        for (const char *payload : {
+                 "{'type':'navigate','address':'javascript:alert(1)'}",
+                 "{'type':'navigate','address':'data:text/html,<p>x'}",
+                 "{'type':'open','address':'custom-app://open'}",
+                 "{'type':'navigate','address':'http:///no-host'}",
+                 "{'type':'navigate','address':'file://host/share/a.html'}",
+                 "{'type':'navigate','address':'https://a.b/ c'}",
+                 "{'type':'navigate','address':42}",
+                 "{'type':'welcome','address':'javascript:x'}",
+                 "{'type':'scroll','fraction':'0.5'}",
+                 "{'type':'scroll'}",
+                 "{'type':'click','path':'body; alert(1)'}",
+                 "{'type':'click','path':'a[href^=x]'}",
+                 "{'type':'click','path':'#id'}",
+                 "{'type':'click','path':'html >  body'}",
+                 "{'type':'click','path':'a:nth-of-type(0)'}",
+                 "{'type':'click','path':'A'}",
+                 "{'type':'click','path':''}",
+                 "{'type':'window','frame':[0,0,-5,10]}",
+                 "{'type':'window','frame':[0,0,1.5,10]}",
+                 "{'type':'window','frame':[0,0,10]}",
+                 "{'type':'hello','size':[1e9,600],'screen':[0,0,1280,1024]}",
+                 "{'type':'welcome','position':[1]}",
+                 "{'type':'shutdown'}",
+                 "['navigate']",
+                 "{'type':'reload'",
+                 "",
+             })
+            row(payload, "");
         const QByteArray longAddress =
             "https://a.b/" + QByteArray(GroupLimits::MaxAddressLength, 'x');
         QTest::newRow("long address")
@@ -90,8 +81,10 @@ private Q_SLOTS:
         accepted.replace('\'', '"');
         const std::optional<GroupMessage> message = ParseGroupMessage(payload);
         QCOMPARE(message.has_value(), !accepted.isEmpty());
+        // Compared as documents: the order of the fields is free.
         if (message)
-            QCOMPARE(EncodeGroupMessage(*message), accepted);
+            QCOMPARE(QJsonDocument::fromJson(EncodeGroupMessage(*message)),
+                     QJsonDocument::fromJson(accepted));
     }
 
     void place_data()

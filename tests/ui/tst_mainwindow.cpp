@@ -1,17 +1,21 @@
 #include "adddlg.h"
 #include "filelocations.h"
 #include "mainwindow.h"
-#include "uitestsupport.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -34,6 +38,63 @@ QString SizeText(const QSize &size)
 {
     return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
 }
+
+QAbstractButton *FindButton(QWidget *dialog, const QString &caption)
+{
+    const auto buttons = dialog->findChildren<QAbstractButton *>();
+    for (QAbstractButton *button : buttons) {
+        if (button->text().remove(QLatin1Char('&')) == caption)
+            return button;
+    }
+    return nullptr;
+}
+
+// Answers the modal dialogs shown while it lives, in the order they appear, so the product
+// calls the real dialogs and the test answers them like a user. A step "=a|b" pastes a and b
+// into the dialog's line edits and presses OK; any other step presses the button of that
+// caption. A dialog beyond the script is rejected and counted: it fails the test instead of
+// hanging it.
+class AnswerModals
+{
+public:
+    explicit AnswerModals(QStringList script) : steps(std::move(script))
+    {
+        QObject::connect(&timer, &QTimer::timeout, &timer, [this] { AnswerNext(); });
+        timer.start(5);
+    }
+    bool Done() const { return steps.isEmpty() && unexpected == 0; }
+
+    QStringList seen; // title and text of each message box
+
+private:
+    void AnswerNext()
+    {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        // An answered dialog closes at once; one that stays open takes the next step.
+        if (!dialog || !dialog->isVisible())
+            return;
+        if (auto *box = qobject_cast<QMessageBox *>(dialog))
+            seen << box->windowTitle() + QLatin1Char('\n') + box->text();
+        if (steps.isEmpty()) {
+            ++unexpected;
+            dialog->reject();
+            return;
+        }
+        QString step = steps.takeFirst();
+        if (step.startsWith(QLatin1Char('='))) {
+            const auto edits = dialog->findChildren<QLineEdit *>();
+            const QStringList texts = step.mid(1).split(QLatin1Char('|'));
+            for (int i = 0; i < texts.size(); ++i)
+                edits.value(i)->insert(texts[i]);
+            step = QStringLiteral("OK");
+        }
+        FindButton(dialog, step)->click();
+    }
+
+    QStringList steps;
+    int unexpected = 0;
+    QTimer timer;
+};
 
 } // namespace
 
@@ -92,10 +153,7 @@ private Q_SLOTS:
         QDesktopServices::unsetUrlHandler("file");
         QCOMPARE(openedUrl, QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
                                                 "/LauncherHelp.html"));
-    }
 
-    void addUpdateFollowsWidgets()
-    {
         QPushButton *addUpdate = child("addUpdateButton");
         combo(ResolutionSection)->setCurrentIndex(0);
         QVERIFY(addUpdate->isEnabled());
