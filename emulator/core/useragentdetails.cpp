@@ -172,13 +172,3 @@ UserAgentDetails DeriveUserAgentDetails(const QString &userAgent)
     }
     return details;
 }
-
-QStringList KnownBrowserBrands()
-{
-    QStringList brands;
-    for (const BrowserRule &rule : Browsers) {
-        if (rule.brand)
-            brands.append(QLatin1String(rule.brand));
-    }
-    return brands;
-}

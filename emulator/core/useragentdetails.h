@@ -33,5 +33,3 @@ struct UserAgentDetails
 // An empty string yields empty details (the engine's own user agent stays).
 UserAgentDetails DeriveUserAgentDetails(const QString &userAgent);
 
-// The brands named besides "Chromium": those of the agents the catalogue ships.
-QStringList KnownBrowserBrands();

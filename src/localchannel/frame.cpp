@@ -81,9 +81,4 @@ FrameDecoder::Result FrameDecoder::Fail()
     return Malformed;
 }
 
-bool FrameDecoder::HasPartial() const
-{
-    return !malformed && buffer.size() > consumed;
-}
-
 } // namespace LocalChannel

@@ -39,8 +39,6 @@ public:
     // Every complete item at once: the payloads in order and the number of
     // acknowledgements. False once the stream is malformed; what came before still counts.
     bool TakeAll(QByteArrayList *frames, int *acknowledgements);
-    // True while part of an item has arrived but not the rest.
-    bool HasPartial() const;
 
 private:
     Result Fail();
