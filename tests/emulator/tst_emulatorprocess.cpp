@@ -1,4 +1,5 @@
 #include "core/screenshotfile.h"
+#include "processtree.h"
 
 #include <QImage>
 #include <QtTest>
@@ -44,29 +45,6 @@ class TestEmulatorProcess : public QObject
         process.start(program, arguments);
         process.waitForFinished(10000);
         return process.readAllStandardOutput().trimmed();
-    }
-
-    // `pid` and all its descendants (Linux).
-    static QList<qint64> ProcessTree(qint64 pid)
-    {
-        QList<qint64> tree{pid};
-        for (int i = 0; i < tree.size(); ++i) {
-            QFile children(QString("/proc/%1/task/%1/children").arg(tree[i]));
-            if (children.open(QIODevice::ReadOnly))
-                for (const QByteArray &child : children.readAll().split(' '))
-                    if (!child.trimmed().isEmpty())
-                        tree.append(child.toLongLong());
-        }
-        return tree;
-    }
-
-    static int Alive(const QList<qint64> &pids)
-    {
-        return int(std::count_if(pids.begin(), pids.end(), [](qint64 pid) {
-            QFile stat(QString("/proc/%1/stat").arg(pid));
-            // A zombie has ended; its parent only has not reaped it yet.
-            return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
-        }));
     }
 
     // Listening TCP sockets (state 0A) that belong to any of `pids`.
@@ -308,15 +286,6 @@ private Q_SLOTS:
         const QJsonObject metrics = Metrics(dir.filePath("never.json"));
         QCOMPARE(metrics.value("loaded"), QJsonValue(false));
         QVERIFY(metrics.contains("displayZoom"));
-    }
-
-    void help()
-    {
-        QProcess process;
-        process.start(EMULATOR_PATH, {"--help"});
-        QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitCode(), 0);
-        QVERIFY(process.readAllStandardOutput().contains("-screenshot"));
     }
 
     void screenshotFileName_data()

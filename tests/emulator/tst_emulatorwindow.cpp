@@ -1,5 +1,6 @@
 #include "engine/chromiumpage.h"
 #include "engine/foreignwindowview.h"
+#include "processtree.h"
 #include "ui/emulatorwindow.h"
 #include "ui/messagebar.h"
 
@@ -62,18 +63,11 @@ bool Answer(const QWidget &window, const QString &text)
 // The browser's renderers, found below its process.
 QList<qint64> Renderers(qint64 browser)
 {
-    QList<qint64> tree{browser};
-    QList<qint64> renderers;
-    for (int i = 0; i < tree.size(); ++i) {
-        QFile children(QString("/proc/%1/task/%1/children").arg(tree[i]));
-        if (children.open(QIODevice::ReadOnly))
-            for (const QByteArray &child : children.readAll().split(' '))
-                if (!child.trimmed().isEmpty())
-                    tree.append(child.toLongLong());
-        QFile command(QString("/proc/%1/cmdline").arg(tree[i]));
-        if (command.open(QIODevice::ReadOnly) && command.readAll().contains("--type=renderer"))
-            renderers.append(tree[i]);
-    }
+    QList<qint64> renderers = ProcessTree(browser);
+    renderers.removeIf([](qint64 pid) {
+        QFile command(QString("/proc/%1/cmdline").arg(pid));
+        return !command.open(QIODevice::ReadOnly) || !command.readAll().contains("--type=renderer");
+    });
     return renderers;
 }
 
