@@ -320,6 +320,8 @@ void ChromiumPage::SetUpSession()
     bindings.prepend(InputBinding);
     bindings.prepend(TitleBinding);
     scripts.prepend(Resource(QStringLiteral("input.js")));
+    if (device.input == InputMethod::Keys)
+        scripts.prepend(Resource(QStringLiteral("keys.js")));
     for (const QString &name : std::as_const(bindings))
         Send(QStringLiteral("Runtime.addBinding"),
              {{QStringLiteral("name"), name}, {QStringLiteral("executionContextName"), WorldName}});

@@ -117,12 +117,13 @@ class TestEmulatorWindow : public QObject
     std::unique_ptr<EmulatorWindow> window;
     BrowserPage *page = nullptr;
 
-    void Open(const QSize &pixels, int ppi, const QString &address)
+    void Open(const QSize &pixels, int ppi, const QString &address,
+              InputMethod input = InputMethod::Touch)
     {
         EmulatorRequest request;
         request.windowSize = pixels;
         request.ppi = ppi;
-        request.input = InputMethod::Touch;
+        request.input = input;
         request.address = address;
         page = new ChromiumPage({Browser, {}, false, {}});
         window = std::make_unique<EmulatorWindow>(request, Device::FromRequest(request),
@@ -362,6 +363,23 @@ private Q_SLOTS:
         QVERIFY(!finished.first().first().toString().isEmpty());
         QTRY_VERIFY(!window->isVisible());
         window.reset();
+    }
+
+    // On a device with keys only, a click does not reach the page; keys do.
+    void keysOnly()
+    {
+        Open({240, 320}, 120, VELMORA_TEST_DATA_DIR "/emulator/input.html", InputMethod::Keys);
+        QSignalSpy loaded(page, &BrowserPage::loadFinished);
+        window->Start();
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 30000);
+        Evaluate(page, "addEventListener('click', () => document.title = 'clicked')");
+        QVERIFY(Click("text"));
+        QTest::qWait(300);
+        QCOMPARE(page->title(), "input");
+        Evaluate(page, "document.getElementById('text').focus()");
+        QProcess::execute("xdotool", {"type", "k"});
+        QTRY_COMPARE(page->title(), "typed k");
+        Close();
     }
 
     // A page that shows alert after alert cannot keep its window open.
