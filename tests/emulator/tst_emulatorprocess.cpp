@@ -1,3 +1,5 @@
+#include "configreader.h"
+#include "core/emulatorrequest.h"
 #include "core/screenshotfile.h"
 #include "processtree.h"
 
@@ -220,6 +222,48 @@ private Q_SLOTS:
             QCOMPARE(image.pixelColor(image.width() / 2, image.height() - 2), QColor(Qt::blue));
     }
 
+    // Every profile of the shipped catalogue, launched as the launcher does: the page sees
+    // the device's pixels, its input and its agent.
+    void catalogue_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QFile file(VELMORA_CATALOGUE);
+        QList<ConfigSection> sections;
+        QList<LaunchProfile> profiles;
+        if (!file.open(QIODevice::ReadOnly) ||
+            ReadConfigData(file.readAll(), sections, profiles) <= 0)
+            QFAIL("the catalogue cannot be read");
+        for (const LaunchProfile &profile : std::as_const(profiles)) {
+            QString options;
+            for (int s = ResolutionSection; s <= UserAgentSection; ++s)
+                options += sections[s].entries.value(profile.selections.value(s - 1)).value;
+            QTest::newRow(qPrintable(profile.name)) << QProcess::splitCommand(options);
+        }
+    }
+
+    void catalogue()
+    {
+        QFETCH(QStringList, options);
+        const EmulatorRequest asked = ParseEmulatorArguments(options);
+        QProcess process;
+        process.start(EMULATOR_PATH,
+                      options + twin +
+                          QStringList{dir.filePath("profile.json"),
+                                      VELMORA_TEST_DATA_DIR "/emulator/device.html"});
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+        const QJsonObject metrics = Metrics(dir.filePath("profile.json"));
+        const double ratio = metrics.value("devicePixelRatio").toDouble();
+        QCOMPARE(ratio, asked.ppi / 160.0);
+        const int side = qMin(asked.windowSize.width(), asked.windowSize.height());
+        const int shown =
+            qMin(metrics.value("screenWidth").toInt(), metrics.value("screenHeight").toInt());
+        QVERIFY(shown * ratio >= side && shown * ratio < side + ratio);
+        const char *pointer[] = {"fine", "coarse", "none"}; // mouse, touch, keys
+        QCOMPARE(metrics.value("pointer").toString(), pointer[int(asked.input)]);
+        QCOMPARE(metrics.value("userAgent").toString(), asked.userAgent);
+    }
+
     // The browser behind one emulator: no network port, one top-level window, its profile
     // written when the emulator is asked to stop, and never left behind when it dies.
     void lifecycle()
@@ -286,6 +330,13 @@ private Q_SLOTS:
         const QJsonObject metrics = Metrics(dir.filePath("never.json"));
         QCOMPARE(metrics.value("loaded"), QJsonValue(false));
         QVERIFY(metrics.contains("displayZoom"));
+        // Without a browser, the run says how to get one, and still writes its file.
+        process.start(EMULATOR_PATH, {"-chromium", dir.filePath("none"), "-dump-metrics",
+                                      dir.filePath("none.json"), "about:blank"});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.readAllStandardError().contains("apt-get install chromium"));
+        QCOMPARE(Metrics(dir.filePath("none.json")).value("emulation").toString(), "none");
     }
 
     void screenshotFileName_data()
