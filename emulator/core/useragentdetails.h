@@ -32,4 +32,3 @@ struct UserAgentDetails
 
 // An empty string yields empty details (the engine's own user agent stays).
 UserAgentDetails DeriveUserAgentDetails(const QString &userAgent);
-
