@@ -569,8 +569,6 @@ void ChromiumPage::Reload()
 {
     pendingCause = NavigationCause::Program;
     causeKnown = true;
-    // After a crash the renderer is new: the emulation goes in again before the page does.
-    ApplyEmulation();
     Send(QStringLiteral("Page.reload"));
     if (!pingTimer.isActive() && active)
         pingTimer.start();

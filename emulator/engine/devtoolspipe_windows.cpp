@@ -11,9 +11,10 @@
 
 struct DevToolsPipe::Ends
 {
-    HANDLE read;
-    HANDLE write;
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
     std::thread reader;
+    std::atomic<HANDLE> readerThread{nullptr}; // its own handle, for cancelling its read
     std::atomic<bool> done{false};
 };
 
@@ -24,10 +25,16 @@ void DevToolsPipe::EndsDeleter::operator()(Ends *ends) const
 
 void DevToolsPipe::OpenEnds(qintptr readEnd, qintptr writeEnd)
 {
-    ends.reset(new Ends{reinterpret_cast<HANDLE>(readEnd), reinterpret_cast<HANDLE>(writeEnd)});
+    ends.reset(new Ends);
+    ends->read = reinterpret_cast<HANDLE>(readEnd);
+    ends->write = reinterpret_cast<HANDLE>(writeEnd);
     const HANDLE read = ends->read;
-    std::atomic<bool> *done = &ends->done;
-    ends->reader = std::thread([this, read, done] {
+    Ends *shared = ends.get();
+    ends->reader = std::thread([this, read, shared] {
+        HANDLE self = nullptr;
+        ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &self,
+                          0, FALSE, DUPLICATE_SAME_ACCESS);
+        shared->readerThread = self;
         char chunk[64 * 1024];
         DWORD count = 0;
         while (::ReadFile(read, chunk, sizeof chunk, &count, nullptr) && count > 0) {
@@ -37,7 +44,7 @@ void DevToolsPipe::OpenEnds(qintptr readEnd, qintptr writeEnd)
         }
         QMetaObject::invokeMethod(
             this, [this] { Received({}, true); }, Qt::QueuedConnection);
-        *done = true;
+        shared->done = true;
     });
 }
 
@@ -64,10 +71,13 @@ void DevToolsPipe::CloseEnds()
     ::CloseHandle(ends->write);
     // The reader may be waiting in ReadFile, or just about to: cancel until it has ended.
     while (!ends->done) {
-        ::CancelSynchronousIo(static_cast<HANDLE>(ends->reader.native_handle()));
+        if (const HANDLE thread = ends->readerThread)
+            ::CancelSynchronousIo(thread);
         ::Sleep(5);
     }
     ends->reader.join();
+    if (const HANDLE thread = ends->readerThread)
+        ::CloseHandle(thread);
     ::CloseHandle(ends->read);
     ends.reset();
 }
