@@ -148,7 +148,9 @@ private Q_SLOTS:
             peer.connectToServer(place.ServerName());
             QVERIFY(peer.waitForConnected(5000));
             peer.write(sent);
+#ifndef Q_OS_WIN // a pipe there holds nothing: bytes leave once the server reads them
             QVERIFY(peer.waitForBytesWritten(5000) || sent.isEmpty());
+#endif
         }
         QVERIFY(SendFromAnotherThread(place, "last"));
 
