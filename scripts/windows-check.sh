@@ -120,6 +120,7 @@ export WINEPREFIX=$OUT/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     step "Creating the wine prefix"
     /usr/lib/wine/wine64 wineboot --init
+    /usr/lib/wine/wineserver -w
 fi
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 
