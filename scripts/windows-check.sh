@@ -4,8 +4,8 @@
 #
 # The first run cross-builds a small Qt (Core, Gui, Widgets, Network, Test) from Debian's own
 # qt6-base source package, the same version as the installed host Qt whose moc, rcc and uic
-# it uses, into build-windows/qt-<version>/ (about 20 minutes on 2 idle cores). Later runs reuse
-# it while the version and the options below stay the same.
+# it uses, into build-windows/qt-<version>/ (about 20 minutes on 2 idle cores). Later runs
+# reuse it while the version and the options below stay the same.
 #
 #   scripts/windows-check.sh            everything
 #   scripts/windows-check.sh --qt-only  only the packages and the Qt cache
