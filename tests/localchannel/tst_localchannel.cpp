@@ -12,10 +12,12 @@
 #include <future>
 #include <vector>
 
+#ifdef Q_OS_UNIX
 #include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 using namespace LocalChannel;
 
@@ -136,7 +138,9 @@ private Q_SLOTS:
             peer.connectToServer(place.ServerName());
             QVERIFY(peer.waitForConnected(5000));
             peer.write(sent);
+#ifndef Q_OS_WIN // a pipe there holds nothing: bytes leave once the server reads them
             QVERIFY(peer.waitForBytesWritten(5000) || sent.isEmpty());
+#endif
         }
         QVERIFY(SendFromAnotherThread(place, "last"));
 
@@ -159,6 +163,7 @@ private Q_SLOTS:
             QCOMPARE(payloads.count(payload), int(std::size(peers)));
     }
 
+#ifdef Q_OS_UNIX // directories, their owners and file descriptors: Windows has pipe names
     void place_data()
     {
         QTest::addColumn<QString>("runtime");
@@ -255,6 +260,7 @@ private Q_SLOTS:
         QTRY_VERIFY(server.IsListening());
         QVERIFY(SendFromAnotherThread(place, "again"));
     }
+#endif
 
 private:
     std::unique_ptr<QTemporaryDir> dir;

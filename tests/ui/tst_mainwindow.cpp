@@ -1,6 +1,7 @@
 #include "adddlg.h"
 #include "filelocations.h"
 #include "mainwindow.h"
+#include "testplatform.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -110,8 +111,16 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(dataHome.isValid());
-        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+        privateHome = UsePrivateDataHome(dataHome.path());
+        QVERIFY2(!privateHome.isEmpty(), "the user's own Launcher.ini would be replaced");
         QVERIFY(QDir().mkpath(QFileInfo(GetFilePath(ConfigFile)).path()));
+    }
+
+    // On Windows the private location outlives the test; what it made there goes.
+    void cleanupTestCase()
+    {
+        if (!privateHome.isEmpty())
+            QDir(privateHome + "/Velmora").removeRecursively();
     }
 
     void init()
@@ -246,6 +255,11 @@ private Q_SLOTS:
             "-windowsize|320x480|-ppi|240|-profile-name|P2|-url|a b|-x");
         row("pasted line breaks", 2, "-a\n-b\r\n-c",
             "-windowsize|320x480|-ppi|240|-profile-name|P2|-a|-b|-c");
+        // Windows hands a program one command line, which it splits by rules of its own.
+        row("blank, double quotes, backslashes", 2,
+            R"( -dir "C:\My files\" -say "a """b""" c" -raw x\"""y\\)",
+            R"(-windowsize|320x480|-ppi|240|-profile-name|P2|-dir|C:\My files\|-say|a "b" c|)"
+            R"(-raw|x\"y\\)");
     }
 
     void launch()
@@ -393,7 +407,8 @@ private Q_SLOTS:
         QVERIFY(modals.Done());
         window.reset();
         const QByteArray written = ReadAll(GetFilePath(ConfigFile));
-        QCOMPARE(written, ReadAll(QStringLiteral(UI_TEST_DIR "/mainwindow-edited.ini")));
+        QCOMPARE(written,
+                 PlatformLineEnds(ReadAll(QStringLiteral(UI_TEST_DIR "/mainwindow-edited.ini"))));
 
         // What a new window read, it writes again unchanged.
         window = std::make_unique<MainWindow>();
@@ -472,6 +487,7 @@ private:
     }
 
     QTemporaryDir dataHome;
+    QString privateHome;
     QUrl openedUrl;
     std::unique_ptr<MainWindow> window;
 };
