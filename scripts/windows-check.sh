@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the launcher, its tests and the emulator's QtCore-only libraries for 64-bit Windows
-# (mingw-w64) and runs the tests under wine64; non-zero on any failure.
+# Builds the launcher, its tests and the emulator (which drives Chrome or Edge there) for
+# 64-bit Windows (mingw-w64) and runs the launcher's tests under wine64; non-zero on any
+# failure. The emulator's own tests need Chromium under X11 and run on Linux only.
 #
 # The first run cross-builds a small Qt (Core, Gui, Widgets, Network, Test) from Debian's own
 # qt6-base source package, the same version as the installed host Qt whose moc, rcc and uic
@@ -107,9 +108,9 @@ fi
 # --- The launcher and its tests for Windows -------------------------------------------------
 
 PROJECT=$OUT/project
-step "Building the launcher for Windows"
+step "Building the launcher and the emulator for Windows"
 "$QT_DIR/bin/qt-cmake" -G Ninja -S "$ROOT" -B "$PROJECT" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON -DVELMORA_BUILD_EMULATOR=OFF \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON \
     "-DCMAKE_CROSSCOMPILING_EMULATOR=$ROOT/scripts/lib/wine-run.sh;$QT_DIR"
 "${NICE[@]}" cmake --build "$PROJECT" -j "$JOBS"
 

@@ -118,6 +118,9 @@ private Q_SLOTS:
 
     void chromiumProgram()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("the rows make programs by their execute bit, and find sh in PATH");
+#endif
         QFETCH(QString, row);
         const QStringList given = row.split(u'|');
         QTemporaryDir dir;
