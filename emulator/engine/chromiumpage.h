@@ -131,5 +131,4 @@ private:
     bool stuck = false;
     bool pingWaiting = false;
     QTimer pingTimer;
-    QElapsedTimer pingSent;
 };
