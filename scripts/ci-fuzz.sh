@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 . scripts/lib/packages.sh
-ensure_packages cmake make qt6-base-dev clang-14 libclang-rt-14-dev
+ensure_packages cmake make pkg-config qt6-base-dev libxcb1-dev clang-14 libclang-rt-14-dev
 
 build=build-fuzz
 seconds=${FUZZ_SECONDS:-60}
