@@ -90,6 +90,14 @@ started="$work/started"
 XDG_DATA_HOME="$work/data" xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
     bash -c 'bash "$1" 3>"$2"; status=$?
              while read -r _ pid; do kill "$pid" 2>/dev/null || true; done <"$2"
+             # Asked to stop, the emulator closes its browser, which writes its profile:
+             # both are gone before the display, and before the folder is removed.
+             for _ in $(seq 150); do
+                 alive=0
+                 while read -r _ pid; do kill -0 "$pid" 2>/dev/null && alive=1; done <"$2"
+                 [ $alive -eq 0 ] && break
+                 sleep 0.1
+             done
              exit $status' _ "$work/run.sh" "$started" ||
     fail "the installed launcher did not show its window or did not launch the emulator"
 echo "package-check: OK ($(basename "$deb"))"

@@ -345,8 +345,10 @@ void ChromiumPage::ApplyEmulation(const std::function<void(bool)> &done)
     auto allAnswered = std::make_shared<bool>(true);
     for (const EmulationCommand &command : commands) {
         Send(command.method, command.params,
-             [waiting, allAnswered, done, method = command.method](const DevToolsReply &reply) {
-                 if (!reply.error.isEmpty())
+             [this, waiting, allAnswered, done,
+              method = command.method](const DevToolsReply &reply) {
+                 // Closed early, the page is gone before its emulation: nothing to report.
+                 if (!reply.error.isEmpty() && !closing)
                      Complain(
                          QStringLiteral("the browser refused %1: %2").arg(method, reply.error));
                  *allAnswered = *allAnswered && reply.answered;
@@ -742,6 +744,7 @@ void ChromiumPage::OpenInspector()
 
 void ChromiumPage::Close()
 {
+    closing = true;
     pingTimer.stop();
     if (browser && browser->isRunning())
         browser->Close();

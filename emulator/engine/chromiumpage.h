@@ -129,6 +129,7 @@ private:
     bool answerDialogs = false;
     bool dialogOpen = false;
     bool stuck = false;
+    bool closing = false;
     bool pingWaiting = false;
     QTimer pingTimer;
 };
