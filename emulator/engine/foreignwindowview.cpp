@@ -405,7 +405,7 @@ void ForeignWindowView::Claim(quint32 window)
     watcher.reset();
     foreign = window;
     qCDebug(lcEmbed) << "claimed" << Qt::hex << window;
-    const quint32 mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_FOCUS_CHANGE;
+    const quint32 mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, foreign, XCB_CW_EVENT_MASK, &mask);
     auto tree = Take(xcb_query_tree_reply(c, xcb_query_tree(c, foreign), nullptr));
     if (!tree) {
@@ -474,7 +474,6 @@ void ForeignWindowView::Release()
         xcb_flush(c);
     }
     foreign = 0;
-    pageFocused = false;
     delete container;
 }
 
@@ -504,16 +503,6 @@ void ForeignWindowView::SendPosition()
     qCDebug(lcEmbed) << "told position" << notify.x << notify.y << notify.width << notify.height;
     xcb_send_event(c, 0, foreign, XCB_EVENT_MASK_STRUCTURE_NOTIFY, event);
     xcb_flush(c);
-}
-
-void ForeignWindowView::FocusPage()
-{
-    xcb_connection_t *c = Connection();
-    if (!c || !foreign)
-        return;
-    xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, foreign, XCB_CURRENT_TIME);
-    xcb_flush(c);
-    pageFocused = true;
 }
 
 void ForeignWindowView::GrabShortcuts(const QList<QKeySequence> &keys)
@@ -583,20 +572,10 @@ bool ForeignWindowView::nativeEventFilter(const QByteArray &eventType, void *mes
             presses.reset();
             grabs.clear();
             grabbed.clear();
-            pageFocused = false;
             if (container)
                 container->deleteLater();
             emit lost();
         }
-        return false;
-    }
-    case XCB_FOCUS_IN:
-    case XCB_FOCUS_OUT: {
-        auto *focus = reinterpret_cast<xcb_focus_in_event_t *>(generic);
-        // A grab (ours for a shortcut, or a pop-up's) moves the keyboard only for a while.
-        if (foreign && focus->event == foreign && focus->detail != XCB_NOTIFY_DETAIL_INFERIOR &&
-            focus->detail != XCB_NOTIFY_DETAIL_POINTER && focus->mode == XCB_NOTIFY_MODE_NORMAL)
-            pageFocused = (generic->response_type & 0x7f) == XCB_FOCUS_IN;
         return false;
     }
     case XCB_CONFIGURE_NOTIFY: {
@@ -670,5 +649,4 @@ void ForeignWindowView::TakeKeyboardBack(QWidget *clicked)
                             XCB_CURRENT_TIME);
         xcb_flush(c);
     }
-    pageFocused = false;
 }

@@ -35,10 +35,8 @@ public:
     bool isEmbedded() const { return foreign != 0; }
     quint32 foreignWindow() const { return foreign; }
 
-    // Gives the keyboard to the embedded window. A press in the page does so by itself, before
-    // the page sees it; a click on one of our own widgets takes the keyboard back.
-    void FocusPage();
-    bool pageHasFocus() const { return pageFocused; }
+    // A press in the page gives it the keyboard, before the page sees it; a press on one of
+    // our own widgets takes the keyboard back.
 
     // Keys that must reach our window while the embedded one has the keyboard (or the pointer
     // over it); each press emits shortcutPressed() instead of reaching the page. Replaces the
@@ -84,7 +82,6 @@ private:
     std::unique_ptr<XThread> watcher; // for the window, until it is taken in
     std::unique_ptr<XThread> presses; // for presses in it, while it is shown here
     QPointer<QWidget> container;
-    bool pageFocused = false;
     QList<QKeySequence> shortcuts;
     QHash<quint32, QKeySequence> grabbed; // (keycode << 16 | modifiers) -> key
     QList<Grab> grabs;

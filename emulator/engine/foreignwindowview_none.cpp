@@ -24,8 +24,6 @@ void ForeignWindowView::Embed(const QByteArray &, qint64, int)
     });
 }
 
-void ForeignWindowView::FocusPage() {}
-
 void ForeignWindowView::GrabShortcuts(const QList<QKeySequence> &) {}
 
 bool ForeignWindowView::nativeEventFilter(const QByteArray &, void *, qintptr *)

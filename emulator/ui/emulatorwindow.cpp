@@ -382,14 +382,9 @@ int EmulatorWindow::ToolBarsHeight(bool twoRows) const
     return twoRows ? navigation + tools : qMax(navigation, tools);
 }
 
-bool EmulatorWindow::NeedsTwoRows(int deviceWidth, int navigationWidth, int toolsWidth)
-{
-    return deviceWidth < navigationWidth + toolsWidth;
-}
-
 bool EmulatorWindow::NeedsTwoRows(int deviceWidth) const
 {
-    return NeedsTwoRows(deviceWidth, RowWidth(navigationRow), RowWidth(toolsRow));
+    return deviceWidth < RowWidth(navigationRow) + RowWidth(toolsRow);
 }
 
 // The device stays centred when the toolbars are the wider.

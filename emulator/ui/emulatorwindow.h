@@ -51,9 +51,6 @@ public:
     // The message shown when the engine could not start; empty otherwise.
     QString failure() const { return startProblem; }
 
-    // Whether the toolbars need a row each above a device this wide.
-    static bool NeedsTwoRows(int deviceWidth, int navigationWidth, int toolsWidth);
-
 Q_SIGNALS:
     // The engine answered Start(): the page is shown, or cannot be (`active` false).
     void pageReady(bool active);
