@@ -61,6 +61,9 @@ int main(int argc, char *argv[])
     EmulatorWindow window(request, device, DeriveUserAgentDetails(request.userAgent), page,
                           ProfileDescription(request, directory));
     window.setWindowTitle(EmulatorWindowTitle(request, directory));
+    QObject::connect(page, &BrowserPage::titleChanged, &window, [&](const QString &title) {
+        window.setWindowTitle(EmulatorWindowTitle(request, directory, title));
+    });
     ScriptedRun *run = nullptr;
     // A scripted run measures one page alone: it neither leads nor follows other windows.
     if (!request.dumpMetricsPath.isEmpty() || !request.screenshotPath.isEmpty())

@@ -70,8 +70,7 @@ GroupMember::GroupMember(EmulatorWindow *emulatorWindow, const EmulatorRequest &
     window->FitWindow();
     const QScreen *screen = window->screen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1, 1);
-    const GroupMessage welcome =
-        group->Join(window->size() + QSize(0, window->FrameHeight()), available);
+    const GroupMessage welcome = group->Join(window->size() + window->FrameSize(), available);
     Arrange(welcome);
     if (request.follow && request.address.isEmpty() && !welcome.address.isEmpty())
         window->SetStartAddress(welcome.address.toString());

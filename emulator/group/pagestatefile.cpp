@@ -1,13 +1,16 @@
 #include "group/pagestatefile.h"
 
+#include "core/emulatorrequest.h"
 #include "engine/browserpage.h"
 #include "ui/emulatorwindow.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
 #include <QSaveFile>
+#include <QStatusBar>
 
 namespace {
 
@@ -62,6 +65,15 @@ void PageStateFile::Update(double fraction, const QString &title)
     if (bytes == written)
         return;
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
         written = bytes;
+        return;
+    }
+    // Said once: a place that cannot be written now will not be in a tenth of a second, and
+    // whoever waits for the file learns why it never comes.
+    timer.stop();
+    const QString message = QStringLiteral("The page state cannot be written to %1: %2")
+                                .arg(QDir::toNativeSeparators(path), file.errorString());
+    Complain(message);
+    window->statusBar()->showMessage(message);
 }

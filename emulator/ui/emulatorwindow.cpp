@@ -33,8 +33,10 @@ namespace {
 const QString StartPageScheme = QStringLiteral("data");
 // Keeps the address field usable however narrow the device.
 constexpr int MinimumAddressWidth = 160;
-// A window manager's title bar, before the window is shown and its frame known.
+// A window manager's title bar and side borders, before the window is shown and its frame
+// known.
 constexpr int AssumedTitleBarHeight = 32;
+constexpr int AssumedBorderWidth = 2;
 constexpr int StatusMessageMs = 20000;
 
 QString PercentText(qreal zoom)
@@ -343,7 +345,9 @@ void EmulatorWindow::ApplyDisplay()
         zoom = zoomPercent / 100.0;
     } else {
         const QScreen *desktop = screen();
-        const QSize available = desktop ? desktop->availableGeometry().size() : QSize();
+        // The window's borders take screen width too.
+        const QSize available =
+            desktop ? desktop->availableGeometry().size() - QSize(FrameSize().width(), 0) : QSize();
         zoom = 1.0;
         if (!available.isEmpty()) {
             zoom = DisplayZoom::Fit(css, available, ChromeHeight(false));
@@ -362,12 +366,13 @@ void EmulatorWindow::ApplyDisplay()
 // Everything of the window above and below the device, title bar included.
 int EmulatorWindow::ChromeHeight(bool twoRows) const
 {
-    return ToolBarsHeight(twoRows) + statusBar()->sizeHint().height() + FrameHeight();
+    return ToolBarsHeight(twoRows) + statusBar()->sizeHint().height() + FrameSize().height();
 }
 
-int EmulatorWindow::FrameHeight() const
+QSize EmulatorWindow::FrameSize() const
 {
-    return isVisible() ? frameGeometry().height() - geometry().height() : AssumedTitleBarHeight;
+    return isVisible() ? frameGeometry().size() - geometry().size()
+                       : QSize(AssumedBorderWidth, AssumedTitleBarHeight);
 }
 
 QRect EmulatorWindow::pageGeometry() const

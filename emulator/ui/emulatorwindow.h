@@ -43,9 +43,9 @@ public:
     // As small as the device and the toolbars allow: the toolbars share one row above a
     // device wide enough for both, else take one row each.
     void FitWindow();
-    // The height of the window's frame: as the window system has it once shown, else that of
-    // a usual title bar.
-    int FrameHeight() const;
+    // What the window's frame adds to its size: as the window system has it once shown, else
+    // a usual title bar and thin borders.
+    QSize FrameSize() const;
     // Where the page is on the screen.
     QRect pageGeometry() const;
     // The message shown when the engine could not start; empty otherwise.

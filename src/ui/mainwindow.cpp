@@ -10,6 +10,8 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -44,6 +46,12 @@ public:
         return Acceptable;
     }
 };
+
+void ReportStartFailure(QWidget *parent)
+{
+    QMessageBox::critical(parent, QStringLiteral("Velmora Mobile Emulator Launcher"),
+                          QStringLiteral("Failed to start Velmora Mobile Emulator!"));
+}
 
 } // namespace
 
@@ -475,7 +483,23 @@ void MainWindow::OnTextCtrlEdit()
 
 void MainWindow::OnHelp()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(GetFilePath(HelpFile)));
+    const QString path = GetFilePath(HelpFile);
+    const QUrl page = QUrl::fromLocalFile(path);
+    // A missing page stays silent: there is nothing to offer instead.
+    if (QDesktopServices::openUrl(page) || !QFileInfo::exists(path))
+        return;
+    // Without a program for HTML files the button would do nothing at all; the emulator
+    // shows web pages too.
+    const auto answer = QMessageBox::question(
+        this, QStringLiteral("Velmora Mobile Emulator Launcher"),
+        QStringLiteral("No program on this system is set up to open the help page:\n%1\n\n"
+                       "Show it in an emulator window?")
+            .arg(QDir::toNativeSeparators(path)));
+    if (answer != QMessageBox::Yes)
+        return;
+    if (!QProcess::startDetached(GetFilePath(EmulatorExecutable), {page.toString()})) {
+        ReportStartFailure(this);
+    }
 }
 
 QString MainWindow::GetLaunchOptions() const
@@ -500,7 +524,6 @@ void MainWindow::OnLaunch()
     // line, so no character in it can change how the rest is split. No shell is involved.
     const QString program = GetFilePath(EmulatorExecutable);
     if (!QProcess::startDetached(program, QProcess::splitCommand(GetLaunchOptions()))) {
-        QMessageBox::critical(this, QStringLiteral("Velmora Mobile Emulator Launcher"),
-                              QStringLiteral("Failed to start Velmora Mobile Emulator!"));
+        ReportStartFailure(this);
     }
 }

@@ -291,6 +291,25 @@ private Q_SLOTS:
                                           "Velmora Mobile Emulator!"));
     }
 
+    void helpWithoutViewer()
+    {
+        // The offscreen platform has no program for HTML files: the page is offered in an
+        // emulator window instead of nothing happening.
+        QTemporaryDir records;
+        const QString record = records.filePath("args");
+        qputenv("VELMORA_RECORD_FILE", QFile::encodeName(record));
+        QFile page(GetFilePath(HelpFile));
+        const bool made = !page.exists() && page.open(QIODevice::WriteOnly);
+        AnswerModals modals({"Yes"});
+        window->OnHelp();
+        if (made)
+            page.remove();
+        QVERIFY(modals.Done());
+        QCOMPARE(modals.seen.size(), 1);
+        QTRY_VERIFY(QFile::exists(record));
+        QCOMPARE(ReadAll(record), QUrl::fromLocalFile(GetFilePath(HelpFile)).toEncoded());
+    }
+
     void addDlgOkState_data()
     {
         // The name row, the keys typed into the number row, and what its validator kept.
