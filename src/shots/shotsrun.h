@@ -1,0 +1,49 @@
+#pragma once
+
+#include "shotsplan.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+
+class QProcess;
+
+// One emulator run: what it is started with and what came of it.
+struct ShotJob
+{
+    QStringList arguments;
+    QString picturePath;
+    ShotResult result;
+};
+
+// Runs emulators for the jobs, at most `jobs` at once, each stopped after `timeoutMs`, and
+// fills in every job's result. Never through a shell.
+class ShotsRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    ShotsRun(const QString &emulator, QList<ShotJob> jobs, int parallel, int timeoutMs);
+
+    // Returns once every emulator has ended; `done` hears of each as it ends.
+    QList<ShotJob> Run(const std::function<void(const ShotResult &)> &done);
+
+Q_SIGNALS:
+    void allDone();
+
+private:
+    void StartNext();
+    void Finish(int index, QProcess *process, const QString &failure);
+
+    QString emulator;
+    QList<ShotJob> jobs;
+    int parallel;
+    int timeoutMs;
+    qsizetype next = 0;
+    int running = 0;
+    std::function<void(const ShotResult &)> report;
+};
+
+// The whole program: arguments without the program name; returns the exit status.
+int RunShots(const QStringList &arguments);
