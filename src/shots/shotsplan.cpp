@@ -39,9 +39,15 @@ QString SafeStem(const QString &name)
     return stem;
 }
 
+// HTML allows no control characters in text.
 QString Escaped(const QString &text)
 {
-    return text.toHtmlEscaped();
+    QString escaped = text.toHtmlEscaped();
+    for (QChar &ch : escaped) {
+        if (ch.category() == QChar::Other_Control && ch != u'\t' && ch != u'\n')
+            ch = QChar::ReplacementCharacter;
+    }
+    return escaped;
 }
 
 QString Seconds(qint64 ms)
@@ -57,6 +63,9 @@ QString Caption(const ShotResult &result)
                       QLatin1String(" px, ") + QString::number(result.ppi) +
                       QLatin1String(" ppi (") + QLocale::c().toString(result.ppi / 160.0, 'g', 4) +
                       QLatin1String("&times;)");
+    if (result.pictureSize.isValid() && result.pictureSize != result.pixels)
+        caption += QLatin1String("<br>picture ") + QString::number(result.pictureSize.width()) +
+                   QLatin1String(" &times; ") + QString::number(result.pictureSize.height());
     if (result.elapsedMs >= 0)
         caption += QLatin1String("<br>") + Seconds(result.elapsedMs);
     if (!result.failure.isEmpty())

@@ -29,6 +29,7 @@ struct ShotResult
     int ppi = 0;           // its density
     qint64 elapsedMs = -1; // from the emulator's start to its end; -1 when it never ran
     QString failure;       // empty when the picture was written
+    QSize pictureSize;     // as written; the engine rounds to whole CSS pixels
 };
 
 // The index.html page that shows every picture with the device's name, size, density and

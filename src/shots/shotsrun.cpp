@@ -53,10 +53,19 @@ QString Quoted(const QStringList &names)
     return quoted.join(QLatin1String(", "));
 }
 
-QString LastLine(const QByteArray &output)
+// What the emulator said last of its own, else its last line of all (from Qt, say).
+QString LastComplaint(const QByteArray &output)
 {
+    const QByteArray prefix = "VelmoraMobileEmu: ";
     const QList<QByteArray> lines = output.trimmed().split('\n');
-    return QString::fromUtf8(lines.last().trimmed()).left(300);
+    QByteArray chosen = lines.last();
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+        if (line->startsWith(prefix)) {
+            chosen = line->mid(prefix.size());
+            break;
+        }
+    }
+    return QString::fromUtf8(chosen.trimmed()).left(300);
 }
 
 // The user's profiles as the launcher reads them, else the default catalogue, as the
@@ -105,8 +114,13 @@ QList<ShotJob> PlanJobs(const ShotsOptions &options, const QList<ConfigSection> 
 } // namespace
 
 ShotsRun::ShotsRun(const QString &program, QList<ShotJob> planned, int atOnce, int timeout)
-    : emulator(program), jobs(std::move(planned)), parallel(atOnce), timeoutMs(timeout)
-{}
+    : emulator(program), jobs(std::move(planned)), parallel(atOnce), timeoutMs(timeout),
+      environment(QProcessEnvironment::systemEnvironment())
+{
+    // Without a window of Qt's, the emulator renders in a browser without one: the same
+    // pictures, no windows on the user's screen, and no display needed at all.
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+}
 
 QList<ShotJob> ShotsRun::Run(const std::function<void(const ShotResult &)> &done)
 {
@@ -123,36 +137,42 @@ void ShotsRun::StartNext()
 {
     while (running < parallel && next < jobs.size()) {
         const int index = int(next++);
-        ShotJob &job = jobs[index];
+        const ShotJob &job = jobs.at(index);
         // A picture left from an earlier run must not pass for this one's.
         QFile::remove(job.picturePath);
-        if (QFileInfo::exists(job.picturePath)) {
+        if (QFileInfo::exists(job.picturePath))
             Finish(index, nullptr, QStringLiteral("%1 cannot be replaced").arg(job.picturePath));
-            continue;
-        }
-        ++running;
-        auto *process = new QProcess(this);
-        auto errors = std::make_shared<QByteArray>();
-        auto timedOut = std::make_shared<bool>(false);
-        auto clock = std::make_shared<QElapsedTimer>();
-        process->setStandardOutputFile(QProcess::nullDevice());
-        connect(process, &QProcess::readyReadStandardError, process, [process, errors] {
-            *errors += process->readAllStandardError();
-            if (errors->size() > KeptErrorBytes)
-                *errors = errors->right(KeptErrorBytes);
-        });
-        connect(process, &QProcess::errorOccurred, this,
-                [this, index, process](QProcess::ProcessError error) {
-                    if (error == QProcess::FailedToStart)
-                        Finish(index, process,
-                               QStringLiteral("the emulator cannot be started: %1")
-                                   .arg(process->errorString()));
-                });
-        connect(
-            process, &QProcess::finished, this,
+        else
+            Start(index);
+    }
+}
+
+void ShotsRun::Start(int index)
+{
+    ++running;
+    auto *process = new QProcess(this);
+    auto errors = std::make_shared<QByteArray>();
+    auto timedOut = std::make_shared<bool>(false);
+    auto clock = std::make_shared<QElapsedTimer>();
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setProcessEnvironment(environment);
+    connect(process, &QProcess::readyReadStandardError, process, [process, errors] {
+        *errors += process->readAllStandardError();
+        if (errors->size() > KeptErrorBytes)
+            *errors = errors->right(KeptErrorBytes);
+    });
+    connect(process, &QProcess::errorOccurred, this,
+            [this, index, process](QProcess::ProcessError error) {
+                if (error == QProcess::FailedToStart)
+                    Finish(index, process,
+                           QStringLiteral("the emulator cannot be started: %1")
+                               .arg(process->errorString()));
+            });
+    connect(process, &QProcess::finished, this,
             [this, index, process, errors, timedOut, clock](int code, QProcess::ExitStatus status) {
-                jobs[index].result.elapsedMs = clock->elapsed();
-                *errors += process->readAllStandardError();
+                ShotResult &result = jobs[index].result;
+                result.elapsedMs = clock->elapsed();
+                result.pictureSize = QImageReader(jobs.at(index).picturePath).size();
                 QString failure;
                 if (*timedOut)
                     failure = QStringLiteral("no picture within %1 s").arg(timeoutMs / 1000);
@@ -160,24 +180,24 @@ void ShotsRun::StartNext()
                     failure = QStringLiteral("the emulator crashed");
                 else if (code != 0)
                     failure = QStringLiteral("the emulator ended with %1").arg(code);
-                else if (!QImageReader(jobs[index].picturePath).size().isValid())
+                else if (!result.pictureSize.isValid())
                     failure = QStringLiteral("no picture was written");
+                *errors += process->readAllStandardError();
                 if (!failure.isEmpty() && !errors->trimmed().isEmpty())
-                    failure += QLatin1String(": ") + LastLine(*errors);
+                    failure += QLatin1String(": ") + LastComplaint(*errors);
                 Finish(index, process, failure);
             });
-        auto *deadline = new QTimer(process);
-        deadline->setSingleShot(true);
-        connect(deadline, &QTimer::timeout, process, [process, timedOut] {
-            *timedOut = true;
-            // Asked to stop, the emulator closes its browser first; killed, it cannot.
-            process->terminate();
-            QTimer::singleShot(StopGraceMs, process, &QProcess::kill);
-        });
-        clock->start();
-        deadline->start(timeoutMs);
-        process->start(emulator, job.arguments);
-    }
+    auto *deadline = new QTimer(process);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, process, [process, timedOut] {
+        *timedOut = true;
+        // Asked to stop, the emulator closes its browser first; killed, it cannot.
+        process->terminate();
+        QTimer::singleShot(StopGraceMs, process, &QProcess::kill);
+    });
+    clock->start();
+    deadline->start(timeoutMs);
+    process->start(emulator, jobs.at(index).arguments);
 }
 
 void ShotsRun::Finish(int index, QProcess *process, const QString &failure)
@@ -214,7 +234,7 @@ int RunShots(const QStringList &arguments)
     const ProfileChoice choice = ChooseProfiles(profiles, options.profileNames);
     if (!choice.unknown.isEmpty()) {
         Warn(QStringLiteral("no profile named %1; the profiles are %2")
-                     .arg(Quoted(choice.unknown), Quoted(ProfileNames(profiles))));
+                 .arg(Quoted(choice.unknown), Quoted(ProfileNames(profiles))));
         return 2;
     }
     const QDir output(options.outputDirectory);
@@ -256,8 +276,9 @@ int RunShots(const QStringList &arguments)
         Warn(QStringLiteral("no picture for %1").arg(Quoted(failed)));
         return 1;
     }
-    Say(stdout, QStringLiteral("%1 pictures, see %2")
+    Say(stdout, QStringLiteral("%1 %2, see %3")
                     .arg(results.size())
+                    .arg(results.size() == 1 ? QLatin1String("picture") : QLatin1String("pictures"))
                     .arg(QDir::toNativeSeparators(index.fileName())));
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "shotsplan.h"
 
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <functional>
@@ -17,8 +18,8 @@ struct ShotJob
     ShotResult result;
 };
 
-// Runs emulators for the jobs, at most `jobs` at once, each stopped after `timeoutMs`, and
-// fills in every job's result. Never through a shell.
+// Runs emulators for the jobs, at most `parallel` at once and without windows, each stopped
+// after `timeoutMs`, and fills in every job's result. Never through a shell.
 class ShotsRun : public QObject
 {
     Q_OBJECT
@@ -34,12 +35,14 @@ Q_SIGNALS:
 
 private:
     void StartNext();
+    void Start(int index);
     void Finish(int index, QProcess *process, const QString &failure);
 
     QString emulator;
     QList<ShotJob> jobs;
     int parallel;
     int timeoutMs;
+    QProcessEnvironment environment;
     qsizetype next = 0;
     int running = 0;
     std::function<void(const ShotResult &)> report;

@@ -129,12 +129,13 @@ private Q_SLOTS:
 
         const QString sheet =
             ContactSheet("https://x/?a=1&b=\"2\"",
-                         {ShotResult{"<b>&'x", "b-x.png", {720, 1280}, 420, 2345, {}},
-                          ShotResult{"Phone", "Phone.png", {240, 320}, 120, -1, "ended <1>"}});
+                         {ShotResult{"<b>&'x", "b-x.png", {720, 1280}, 420, 2345, {}, {722, 1282}},
+                          ShotResult{"Phone", "Phone.png", {240, 320}, 120, -1, "ended <1>", {}}});
         QVERIFY(sheet.contains("https://x/?a=1&amp;b=&quot;2&quot;"));
         QVERIFY(!sheet.contains("<b>&'x"));
         QVERIFY(sheet.contains("<img src=\"b-x.png\" alt=\"&lt;b&gt;&amp;'x\">"));
-        QVERIFY(sheet.contains("720 &times; 1280 px, 420 ppi (2.625&times;)<br>2.3 s"));
+        QVERIFY(sheet.contains(
+            "720 &times; 1280 px, 420 ppi (2.625&times;)<br>picture 722 &times; 1282<br>2.3 s"));
         // A failure shows no picture, only why.
         QVERIFY(!sheet.contains("Phone.png"));
         QVERIFY(sheet.contains("120 ppi (0.75&times;)<br><span class=\"failed\">Failed: "

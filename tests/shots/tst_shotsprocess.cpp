@@ -16,9 +16,11 @@ class TestShotsProcess : public QObject
         QByteArray errors;
     };
 
-    Outcome Shots(const QStringList &arguments)
+    Outcome Shots(const QStringList &arguments,
+                  const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
         QProcess process;
+        process.setProcessEnvironment(environment);
         process.setWorkingDirectory(dir.path());
         process.start(SHOTS_PATH, arguments);
         if (!process.waitForFinished(180000))
@@ -61,15 +63,21 @@ private Q_SLOTS:
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("$VERSION\t107\n[Profile]\n"
                   "\"Small <phone>\"\t\"[Resolution] 0 [PixelDensity] 0 [Input] 0\"\n"
-                  "\"Wide & flat\"\t\"[Resolution] 1 [PixelDensity] 1 [Input] 1\"\n"
+                  // Its own address and picture give way to the tool's.
+                  "\"Wide & flat\"\t\"[Resolution] 1 [PixelDensity] 1 [Input] 1 about:blank "
+                  "-screenshot elsewhere.png\"\n"
                   "\"Broken\"\t\"[Resolution] 0 -chromium /nonexistent/chromium\"\n"
                   "[Resolution]\n\"a\"\t\" -windowsize 360x640\"\n\"b\"\t\" -windowsize 800x600\"\n"
                   "[PixelDensity]\n\"a\"\t\" -ppi 320\"\n\"b\"\t\" -ppi 160\"\n"
                   "[Input]\n\"a\"\t\" -input touch\"\n\"b\"\t\" -input mouse\"\n");
         ini.close();
 
+        // No display is needed.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
         run = Shots({dir.filePath("page.html"), "-o", dir.filePath("out"), "--profiles",
-                     "Small <phone>,Wide & flat"});
+                     "Small <phone>,Wide & flat"},
+                    environment);
         QVERIFY2(run.exitCode == 0, run.errors.constData());
         // The page fills each picture, at the device's pixels.
         const QImage small(dir.filePath("out/Small-phone.png"));
@@ -82,6 +90,7 @@ private Q_SLOTS:
         QVERIFY(index.contains("<img src=\"Small-phone.png\" alt=\"Small &lt;phone&gt;\">"));
         QVERIFY(index.contains("<b>Wide &amp; flat</b><br>800 &times; 600 px, 160 ppi"));
         QVERIFY(!index.contains("Broken"));
+        QVERIFY(!QFileInfo::exists(dir.filePath("elsewhere.png")));
 
         // A profile that cannot render fails alone and by name, and an old picture of it
         // does not pass for a new one.
@@ -92,6 +101,7 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.errors.contains("no picture for \"Broken\"\n"), run.errors.constData());
         QVERIFY(!old.exists());
+        QVERIFY(Index("out").contains("apt-get install chromium")); // the emulator's own reason
         QVERIFY(Index("out").contains("<b>Broken</b><br>360 &times; 640 px, 320 ppi (2&times;)"));
         QVERIFY(Index("out").contains("Small &lt;phone&gt;"));
     }
