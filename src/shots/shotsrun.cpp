@@ -7,6 +7,10 @@
 #include "filelocations.h"
 #include "shotsoptions.h"
 
+#ifdef Q_OS_UNIX
+#include "terminationsignals.h"
+#endif
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -23,6 +27,16 @@ namespace {
 
 constexpr qsizetype KeptErrorBytes = 4096;
 constexpr int StopGraceMs = 5000;
+// Why an emulator was asked to stop, on its QProcess; set only then.
+constexpr char StopReason[] = "velmoraStopReason";
+
+void StopEmulator(QProcess *process, const QString &reason)
+{
+    process->setProperty(StopReason, reason);
+    // Asked to stop, the emulator closes its browser first; killed, it cannot.
+    process->terminate();
+    QTimer::singleShot(StopGraceMs, process, &QProcess::kill);
+}
 
 // Names and messages come from files and pages: no control character reaches the terminal.
 QString Printable(QString text)
@@ -51,6 +65,21 @@ QString Quoted(const QStringList &names)
     for (const QString &name : names)
         quoted.append(u'"' + name + u'"');
     return quoted.join(QLatin1String(", "));
+}
+
+QString FailureOf(const QProcess &process, int code, QProcess::ExitStatus status,
+                  const QSize &picture)
+{
+    const QString stopped = process.property(StopReason).toString();
+    if (!stopped.isEmpty())
+        return stopped;
+    if (status != QProcess::NormalExit)
+        return QStringLiteral("the emulator crashed");
+    if (code != 0)
+        return QStringLiteral("the emulator ended with %1").arg(code);
+    if (!picture.isValid())
+        return QStringLiteral("no picture was written");
+    return QString();
 }
 
 // What the emulator said last of its own, else its last line of all (from Qt, say).
@@ -135,7 +164,7 @@ QList<ShotJob> ShotsRun::Run(const std::function<void(const ShotResult &)> &done
 
 void ShotsRun::StartNext()
 {
-    while (running < parallel && next < jobs.size()) {
+    while (!stopped && running < parallel && next < jobs.size()) {
         const int index = int(next++);
         const ShotJob &job = jobs.at(index);
         // A picture left from an earlier run must not pass for this one's.
@@ -152,7 +181,6 @@ void ShotsRun::Start(int index)
     ++running;
     auto *process = new QProcess(this);
     auto errors = std::make_shared<QByteArray>();
-    auto timedOut = std::make_shared<bool>(false);
     auto clock = std::make_shared<QElapsedTimer>();
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setProcessEnvironment(environment);
@@ -169,19 +197,11 @@ void ShotsRun::Start(int index)
                                .arg(process->errorString()));
             });
     connect(process, &QProcess::finished, this,
-            [this, index, process, errors, timedOut, clock](int code, QProcess::ExitStatus status) {
+            [this, index, process, errors, clock](int code, QProcess::ExitStatus status) {
                 ShotResult &result = jobs[index].result;
                 result.elapsedMs = clock->elapsed();
                 result.pictureSize = QImageReader(jobs.at(index).picturePath).size();
-                QString failure;
-                if (*timedOut)
-                    failure = QStringLiteral("no picture within %1 s").arg(timeoutMs / 1000);
-                else if (status != QProcess::NormalExit)
-                    failure = QStringLiteral("the emulator crashed");
-                else if (code != 0)
-                    failure = QStringLiteral("the emulator ended with %1").arg(code);
-                else if (!result.pictureSize.isValid())
-                    failure = QStringLiteral("no picture was written");
+                QString failure = FailureOf(*process, code, status, result.pictureSize);
                 *errors += process->readAllStandardError();
                 if (!failure.isEmpty() && !errors->trimmed().isEmpty())
                     failure += QLatin1String(": ") + LastComplaint(*errors);
@@ -189,11 +209,8 @@ void ShotsRun::Start(int index)
             });
     auto *deadline = new QTimer(process);
     deadline->setSingleShot(true);
-    connect(deadline, &QTimer::timeout, process, [process, timedOut] {
-        *timedOut = true;
-        // Asked to stop, the emulator closes its browser first; killed, it cannot.
-        process->terminate();
-        QTimer::singleShot(StopGraceMs, process, &QProcess::kill);
+    connect(deadline, &QTimer::timeout, process, [this, process] {
+        StopEmulator(process, QStringLiteral("no picture within %1 s").arg(timeoutMs / 1000));
     });
     clock->start();
     deadline->start(timeoutMs);
@@ -213,6 +230,20 @@ void ShotsRun::Finish(int index, QProcess *process, const QString &failure)
         report(result);
     StartNext();
     if (running == 0 && next >= jobs.size())
+        emit allDone();
+}
+
+void ShotsRun::Stop()
+{
+    stopped = true;
+    for (; next < jobs.size(); ++next)
+        jobs[next].result.failure = QStringLiteral("stopped before it started");
+    const QList<QProcess *> processes = findChildren<QProcess *>();
+    for (QProcess *process : processes) {
+        if (process->state() != QProcess::NotRunning)
+            StopEmulator(process, QStringLiteral("stopped"));
+    }
+    if (running == 0)
         emit allDone();
 }
 
@@ -250,6 +281,12 @@ int RunShots(const QStringList &arguments)
 
     ShotsRun run(emulator, PlanJobs(options, sections, choice.chosen, output), options.jobs,
                  options.timeoutSeconds * 1000);
+#ifdef Q_OS_UNIX
+    // Stopped, the tool stops its emulators, which close their browsers, and still writes
+    // the sheet of what it has.
+    TerminationSignals stopSignals;
+    QObject::connect(&stopSignals, &TerminationSignals::received, &run, &ShotsRun::Stop);
+#endif
     const QList<ShotJob> jobs = run.Run([&output](const ShotResult &result) {
         if (result.failure.isEmpty())
             Say(stdout, QStringLiteral("%1: %2 in %3 ms")

@@ -30,6 +30,9 @@ public:
     // Returns once every emulator has ended; `done` hears of each as it ends.
     QList<ShotJob> Run(const std::function<void(const ShotResult &)> &done);
 
+    // Stops the emulators that run, which then fail as stopped, and starts no more.
+    void Stop();
+
 Q_SIGNALS:
     void allDone();
 
@@ -45,6 +48,7 @@ private:
     QProcessEnvironment environment;
     qsizetype next = 0;
     int running = 0;
+    bool stopped = false;
     std::function<void(const ShotResult &)> report;
 };
 
