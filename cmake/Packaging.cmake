@@ -7,8 +7,11 @@ set(VELMORA_INSTALL_APPDIR lib/velmora-mobile-emulator)
 set(VELMORA_PACKAGING_SOURCE_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
 install(TARGETS velmora-launcher RUNTIME DESTINATION ${VELMORA_INSTALL_APPDIR})
+# velmora-shots finds the emulator and the profiles as the launcher does, so it lies beside it.
+set(VELMORA_LINKED_PROGRAMS velmora-launcher)
 if(TARGET VelmoraMobileEmu)
-    install(TARGETS VelmoraMobileEmu RUNTIME DESTINATION ${VELMORA_INSTALL_APPDIR})
+    install(TARGETS VelmoraMobileEmu velmora-shots RUNTIME DESTINATION ${VELMORA_INSTALL_APPDIR})
+    list(APPEND VELMORA_LINKED_PROGRAMS velmora-shots)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/data/LauncherDefault.ini
               ${PROJECT_SOURCE_DIR}/data/LauncherHelp.html
@@ -16,13 +19,15 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/LauncherDefault.ini
 
 if(NOT WIN32)
     # A relative link keeps the installed tree movable (DESTDIR, package builds).
-    install(CODE "
-        set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-        file(MAKE_DIRECTORY \"\${bin}\")
-        file(CREATE_LINK ../${VELMORA_INSTALL_APPDIR}/velmora-launcher
-             \"\${bin}/velmora-launcher\" SYMBOLIC)
-        message(STATUS \"Installing: \${bin}/velmora-launcher\")
-    ")
+    foreach(program ${VELMORA_LINKED_PROGRAMS})
+        install(CODE "
+            set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+            file(MAKE_DIRECTORY \"\${bin}\")
+            file(CREATE_LINK ../${VELMORA_INSTALL_APPDIR}/${program}
+                 \"\${bin}/${program}\" SYMBOLIC)
+            message(STATUS \"Installing: \${bin}/${program}\")
+        ")
+    endforeach()
 
     install(FILES ${VELMORA_PACKAGING_SOURCE_DIR}/linux/${VELMORA_APP_ID}.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a configured build tree, validates its desktop metadata,
 # installs it with apt-get, starts the installed launcher under a virtual X server, waits
-# for its window, presses Launch and waits for the emulator's window. Non-zero on failure.
+# for its window, presses Launch and waits for the emulator's window; checks that velmora-shots
+# is installed beside it. Non-zero on failure.
 # The package stays installed afterwards.
 #
 # Usage: scripts/package-check.sh [build-dir]     (default: build)
@@ -44,8 +45,10 @@ expected=(".$app_dir/velmora-launcher" ".$app_dir/LauncherDefault.ini"
           "./usr/share/applications/$app_id.desktop" "./usr/share/metainfo/$app_id.metainfo.xml"
           "./usr/share/icons/hicolor/48x48/apps/$app_id.png"
           "./usr/share/icons/hicolor/scalable/apps/$app_id.svg")
-grep -q '^VELMORA_BUILD_EMULATOR:BOOL=OFF' "$build/CMakeCache.txt" ||
-    expected+=(".$app_dir/VelmoraMobileEmu")
+with_emulator=1
+grep -q '^VELMORA_BUILD_EMULATOR:BOOL=OFF' "$build/CMakeCache.txt" && with_emulator=0
+[ $with_emulator -eq 0 ] ||
+    expected+=(".$app_dir/VelmoraMobileEmu" ".$app_dir/velmora-shots" "./usr/bin/velmora-shots -> ")
 for path in "${expected[@]}"; do
     grep -qF " $path" <<<"$contents" || fail "the package lacks $path"
 done
@@ -58,6 +61,11 @@ if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --reinstall "$deb";
 fi
 [ "$(readlink -f "$(command -v velmora-launcher)")" = "$app_dir/velmora-launcher" ] ||
     fail "velmora-launcher on the PATH is not the installed one"
+if [ $with_emulator -eq 1 ]; then
+    [ "$(readlink -f "$(command -v velmora-shots)")" = "$app_dir/velmora-shots" ] ||
+        fail "velmora-shots on the PATH is not the installed one"
+    velmora-shots --help | grep -q '^Usage: velmora-shots URL' || fail "velmora-shots --help"
+fi
 desktop-file-validate "/usr/share/applications/$app_id.desktop" || fail "installed desktop file"
 appstreamcli validate --no-net "/usr/share/metainfo/$app_id.metainfo.xml" ||
     fail "installed AppStream metadata"

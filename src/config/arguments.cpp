@@ -1,5 +1,7 @@
 #include "arguments.h"
 
+#include <QProcess>
+
 QString ComposeArguments(const QList<ConfigSection> &sections, const QList<int> &selections,
                          const QString &freeText)
 {
@@ -17,4 +19,18 @@ QString ComposeArguments(const QList<ConfigSection> &sections, const QList<int> 
 QString GetProfileArguments(const LaunchProfile &profile, const QList<ConfigSection> &sections)
 {
     return ComposeArguments(sections, profile.selections, profile.arguments);
+}
+
+QStringList LaunchArguments(const QList<ConfigSection> &sections, const LaunchProfile &profile)
+{
+    QString options;
+    for (qsizetype k = ResolutionSection; k <= UserAgentSection && k < sections.size(); ++k) {
+        const QList<ConfigEntry> &entries = sections.at(k).entries;
+        const int selection = profile.selections.value(k - 1);
+        if (selection >= 0 && selection < entries.size())
+            options += entries.at(selection).value;
+    }
+    return QProcess::splitCommand(options) +
+           QStringList{QStringLiteral("-profile-name"), profile.name} +
+           QProcess::splitCommand(profile.arguments);
 }
