@@ -10,11 +10,6 @@
 
 namespace {
 
-Device DeviceFor(const QString &commandLine)
-{
-    return Device::FromRequest(ParseEmulatorArguments(QProcess::splitCommand(commandLine)));
-}
-
 QString SizeText(QSize size)
 {
     return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
@@ -25,14 +20,11 @@ QString Shipped(const char *entry)
 {
     QFile file(QStringLiteral(VELMORA_CATALOGUE));
     const QString start = '"' + QString(entry) + "\"\t\"";
-    const QStringList lines =
-        QString::fromUtf8(file.open(QIODevice::ReadOnly) ? file.readAll() : "").split('\n');
-    for (const QString &line : lines) {
-        if (line.startsWith(start))
-            return ParseEmulatorArguments(QProcess::splitCommand(line.mid(start.size()).chopped(1)))
-                .userAgent;
-    }
-    return QString();
+    QString line;
+    for (file.open(QIODevice::ReadOnly); !file.atEnd() && !line.startsWith(start);)
+        line = QString::fromUtf8(file.readLine()).trimmed();
+    return ParseEmulatorArguments(QProcess::splitCommand(line.mid(start.size()).chopped(1)))
+        .userAgent;
 }
 
 } // namespace
@@ -67,15 +59,13 @@ private Q_SLOTS:
     {
         QFETCH(QString, options);
         const QStringList given = options.split(u' ');
-        QString commandLine = "-windowsize " + given[0] + " -ppi " + given[1];
+        QStringList arguments{"-windowsize", given[0], "-ppi", given[1]};
         if (given.size() > 2)
-            commandLine += " -orientation " + given[2];
-        const Device device = DeviceFor(commandLine);
-        QTEST(
-            QStringLiteral("%1 %2 %3 %4")
-                .arg(SizeText(device.pixels), SizeText(device.cssSize()), device.orientationType())
-                .arg(device.orientationAngle()),
-            "expected");
+            arguments << "-orientation" << given[2];
+        const Device device = Device::FromRequest(ParseEmulatorArguments(arguments));
+        QTEST(QString(SizeText(device.pixels) + ' ' + SizeText(device.cssSize()) + ' ' +
+                      device.orientationType() + ' ' + QString::number(device.orientationAngle())),
+              "expected");
         QCOMPARE(device.rotated().cssSize(), device.cssSize().transposed());
         QCOMPARE(device.rotated().rotated().pixels, device.pixels);
     }
@@ -284,18 +274,18 @@ private Q_SLOTS:
                 // The full versions beside the majors; without them a page would read the
                 // engine's own through getHighEntropyValues().
                 QStringList brands;
-                for (qsizetype i = 0; i < metadata["brands"].toArray().size(); ++i) {
-                    const QJsonValue brand = metadata["brands"][i];
+                const QJsonArray list = metadata["brands"].toArray();
+                QCOMPARE(metadata["fullVersionList"].toArray().size(), list.size());
+                for (qsizetype i = 0; i < list.size(); ++i) {
                     const QJsonValue full = metadata["fullVersionList"][i];
-                    QCOMPARE(full["brand"], brand["brand"]);
-                    brands << brand["brand"].toString() + ' ' + brand["version"].toString() + ' ' +
-                                  full["version"].toString();
+                    QCOMPARE(full["brand"], list[i]["brand"]);
+                    brands << text(list[i]["brand"]) + ' ' + text(list[i]["version"]) + ' ' +
+                                  text(full["version"]);
                 }
                 line << brands.join('|');
-                QCOMPARE(metadata["fullVersionList"].toArray().size(), brands.size());
                 QJsonObject rest = metadata;
-                rest.remove("brands");
-                rest.remove("fullVersionList");
+                for (const char *key : {"brands", "fullVersionList"})
+                    rest.remove(key);
                 QCOMPARE(rest, QJsonObject({{"fullVersion", details.fullVersion},
                                             {"platform", details.clientHintsPlatform},
                                             {"platformVersion", details.platformVersion},
@@ -306,8 +296,7 @@ private Q_SLOTS:
             seen << line.join(' ');
         }
         QTEST(seen, "commands");
-        QCOMPARE(commands.first().params.size(), 9);
-        QCOMPARE(commands.first().params, DeviceMetricsCommand(device, scale).params);
+        QCOMPARE(commands.first().params.size(), 9); // nothing misspelt beside the names read
     }
 
     void profileDirectoryName_data()
