@@ -1,6 +1,7 @@
 #include "adddlg.h"
 #include "filelocations.h"
 #include "mainwindow.h"
+#include "testfiles.h"
 #include "testplatform.h"
 
 #include <QApplication>
@@ -22,12 +23,6 @@
 
 namespace {
 
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Resolutions are device pixels; ctest runs this test scaled by 2, as on a 200% display.
 QSize ScreenPixels()
 {
@@ -43,11 +38,10 @@ QString SizeText(const QSize &size)
 QAbstractButton *FindButton(QWidget *dialog, const QString &caption)
 {
     const auto buttons = dialog->findChildren<QAbstractButton *>();
-    for (QAbstractButton *button : buttons) {
-        if (button->text().remove(QLatin1Char('&')) == caption)
-            return button;
-    }
-    return nullptr;
+    const auto found = std::find_if(buttons.begin(), buttons.end(), [&](QAbstractButton *button) {
+        return button->text().remove(QLatin1Char('&')) == caption;
+    });
+    return found == buttons.end() ? nullptr : *found;
 }
 
 // Answers the modal dialogs shown while it lives, in the order they appear, so the product
@@ -449,9 +443,7 @@ private Q_SLOTS:
         for (int i = 0; i < 3000; ++i)
             config += "\"U" + QByteArray::number(i) + "\"\t\"[Resolution] 1 \"\n";
         config += "[Resolution]\n\"A\"\t\"\"\n\"B\"\t\" -b\"\n";
-        QFile file(GetFilePath(ConfigFile));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(config) > 0);
-        file.close();
+        QVERIFY(WriteFile(GetFilePath(ConfigFile), config));
         window = std::make_unique<MainWindow>();
         window->show();
         list()->setFixedWidth(list()->sizeHint().width() / 2);
