@@ -1,15 +1,8 @@
 #include "qtsingleapplication.h"
-#include "testfiles.h"
+#include "testplatform.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QLocalSocket>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QThread>
+#include <QtNetwork>
+#include <QtTest>
 
 #include <memory>
 #include <vector>

@@ -1,13 +1,9 @@
 #include "configreader.h"
 #include "configwriter.h"
 #include "eightbitdecoding.h"
-#include "testfiles.h"
 #include "testplatform.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 namespace {
 

@@ -2,8 +2,6 @@
 #include "core/emulationcommands.h"
 #include "core/profiledirectory.h"
 
-#include <QJsonArray>
-#include <QProcess>
 #include <QtTest>
 
 #include <cmath>

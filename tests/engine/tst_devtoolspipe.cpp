@@ -1,6 +1,5 @@
 #include "engine/devtoolspipe.h"
 
-#include <QJsonDocument>
 #include <QtTest>
 
 #include <sys/socket.h>

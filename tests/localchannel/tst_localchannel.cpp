@@ -3,11 +3,8 @@
 #include "place.h"
 #include "server.h"
 
-#include <QDir>
-#include <QLocalSocket>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtNetwork>
+#include <QtTest>
 
 #include <future>
 #include <vector>

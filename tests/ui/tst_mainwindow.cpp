@@ -1,23 +1,10 @@
 #include "adddlg.h"
 #include "filelocations.h"
 #include "mainwindow.h"
-#include "testfiles.h"
 #include "testplatform.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDesktopServices>
-#include <QFormLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QScreen>
-#include <QScrollBar>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 

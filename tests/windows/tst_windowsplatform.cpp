@@ -1,11 +1,9 @@
 // The launcher's Windows side: the 8-bit fallback through the ANSI code page, and the real
 // launcher on the windows platform, with its data folder, its line ends and one instance.
 #include "configreader.h"
-#include "testfiles.h"
+#include "testplatform.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QTest>
+#include <QtTest>
 
 #include <windows.h>
 
