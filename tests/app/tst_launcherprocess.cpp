@@ -92,10 +92,8 @@ QString WaitForWindow(const QProcess &process)
     // Once the process has ended, its id is 0, which would match the windows of all.
     const bool settled = QTest::qWaitFor(
         [&] {
-            if (process.state() == QProcess::NotRunning)
-                return true;
-            windows = FindWindows(LauncherWindowTitle, process.processId());
-            return !windows.isEmpty();
+            return process.state() == QProcess::NotRunning ||
+                   !(windows = FindWindows(LauncherWindowTitle, process.processId())).isEmpty();
         },
         LauncherStartTimeoutMs);
     return settled ? windows.value(0) : QString();
@@ -181,8 +179,9 @@ private Q_SLOTS:
             launcher.dataHome += QString(100 - launcher.dataHome.size(), 'd');
             launcher.environment.insert("XDG_DATA_HOME", launcher.dataHome);
         }
-        std::unique_ptr<QProcess> primary;
-        if (scenario == "sixteen at once") {
+        const bool sixteen = scenario == "sixteen at once";
+        std::unique_ptr<QProcess> primary = sixteen ? nullptr : launcher.Start();
+        if (sixteen) {
             // Starting takes a millisecond or two, setting up far longer: all reach the lock
             // together. All but one hand over and end; the one with a window is the primary.
             std::vector<std::unique_ptr<QProcess>> processes;
@@ -195,8 +194,6 @@ private Q_SLOTS:
                     primary = std::move(process);
             }
             QVERIFY(primary);
-        } else {
-            primary = launcher.Start();
         }
         QString window = WaitForWindow(*primary);
         QVERIFY(!window.isEmpty());
@@ -212,8 +209,7 @@ private Q_SLOTS:
         } else if (scenario == "primary stopped") {
             // It cannot answer: the next start gives up and fails.
             QCOMPARE(::kill(pid, SIGSTOP), 0);
-            std::unique_ptr<QProcess> unanswered = launcher.Start();
-            QVERIFY(WaitForExit(*unanswered, 1));
+            QVERIFY(WaitForExit(*launcher.Start(), 1));
             QCOMPARE(::kill(pid, SIGCONT), 0);
         }
         // One silent, one announcing 64 KiB + 1, one speaking another protocol: the next
@@ -228,8 +224,7 @@ private Q_SLOTS:
             QVERIFY(peers[i].waitForConnected(5000));
             peers[i].write(hostile[i]);
         }
-        std::unique_ptr<QProcess> second = launcher.Start();
-        QVERIFY(WaitForExit(*second, 0));
+        QVERIFY(WaitForExit(*launcher.Start(), 0));
         for (int i = 0; i < hostileCount; ++i) {
             QTRY_COMPARE_WITH_TIMEOUT(peers[i].state(), QLocalSocket::UnconnectedState, 15000);
             QCOMPARE(peers[i].readAll(), QByteArray());
