@@ -106,8 +106,7 @@ private Q_SLOTS:
 
     void init()
     {
-        QFile::remove(GetFilePath(ConfigFile));
-        QVERIFY(QFile::copy(UI_TEST_DIR "/mainwindow.ini", GetFilePath(ConfigFile)));
+        QVERIFY(WriteFile(GetFilePath(ConfigFile), ReadAll(UI_TEST_DIR "/mainwindow.ini")));
         window = std::make_unique<MainWindow>();
     }
 
