@@ -267,9 +267,8 @@ private Q_SLOTS:
         QByteArray newContent;
         qint64 closeMicroseconds = 0;
         int kills = 0;
-        QElapsedTimer budget;
-        budget.start();
-        for (int round = 0; kills < 50 && !budget.hasExpired(StressBudgetMs); ++round) {
+        const QDeadlineTimer budget(StressBudgetMs);
+        for (int round = 0; kills < 50 && !budget.hasExpired(); ++round) {
             QVERIFY(WriteFile(launcher.ConfigPath(), oldContent));
             std::unique_ptr<QProcess> process = launcher.Start();
             const QString window = WaitForWindow(*process);
