@@ -1,15 +1,8 @@
-#include "filelocations.h"
 #include "qtsingleapplication.h"
+#include "testplatform.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QLocalSocket>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QThread>
+#include <QtNetwork>
+#include <QtTest>
 
 #include <memory>
 #include <vector>
@@ -34,33 +27,28 @@ struct LauncherCopy
 {
     explicit LauncherCopy(bool withDefaultConfig)
     {
-        valid = appDir.isValid() && dataDir.isValid() &&
-                AddCompanion(QStringLiteral("velmora-launcher")) &&
-                (!withDefaultConfig || AddCompanion(QStringLiteral("LauncherDefault.ini")));
+        valid = appDir.isValid() && dataDir.isValid() && AddCompanion("velmora-launcher") &&
+                (!withDefaultConfig || AddCompanion("LauncherDefault.ini"));
         // Its file, lock and socket, and the caches of what it starts, stay away from the real
         // home and from any other copy.
         for (const char *name : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR", "TMPDIR", "HOME"})
             environment.insert(QLatin1String(name), dataHome);
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert("QT_QPA_PLATFORM", "xcb");
     }
 
     // Copies a file from beside the built launcher, such as the emulator, beside the copy.
     bool AddCompanion(const QString &fileName) const
     {
-        return QFile::copy(QStringLiteral(VELMORA_BIN_DIR "/") + fileName,
-                           appDir.filePath(fileName));
+        return QFile::copy(VELMORA_BIN_DIR "/" + fileName, appDir.filePath(fileName));
     }
     std::unique_ptr<QProcess> Start() const
     {
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(environment);
-        process->start(appDir.filePath(QStringLiteral("velmora-launcher")), QStringList());
+        process->start(appDir.filePath("velmora-launcher"), {});
         return process;
     }
-    QString ConfigPath() const
-    {
-        return dataHome + QStringLiteral("/Velmora/VelmoraMobileEmulator/Launcher.ini");
-    }
+    QString ConfigPath() const { return dataHome + "/Velmora/VelmoraMobileEmulator/Launcher.ini"; }
     // The primary's socket, the only one in the copy's runtime directory.
     QString SocketPath() const
     {
@@ -75,27 +63,22 @@ struct LauncherCopy
     bool valid = false;
 };
 
-bool RunXdotool(const QStringList &arguments, QString *output = nullptr)
+QString Xdotool(const QStringList &arguments)
 {
     QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), arguments);
-    const bool ran = xdotool.waitForFinished() && xdotool.exitCode() == 0;
-    if (output)
-        *output = QString::fromLatin1(xdotool.readAllStandardOutput());
-    return ran;
+    xdotool.start("xdotool", arguments);
+    xdotool.waitForFinished();
+    return QString::fromLatin1(xdotool.readAllStandardOutput());
 }
 
 // The visible windows with exactly this title, of one process or of all.
 QStringList FindWindows(const QString &title, qint64 pid = 0)
 {
-    QStringList arguments{QStringLiteral("search"), QStringLiteral("--all"),
-                          QStringLiteral("--onlyvisible")};
+    QStringList arguments{"search", "--all", "--onlyvisible"};
     if (pid > 0)
-        arguments << QStringLiteral("--pid") << QString::number(pid);
-    arguments << QStringLiteral("--name") << QLatin1Char('^') + title + QLatin1Char('$');
-    QString found;
-    RunXdotool(arguments, &found);
-    return found.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        arguments << "--pid" << QString::number(pid);
+    arguments << "--name" << '^' + title + '$';
+    return Xdotool(arguments).split('\n', Qt::SkipEmptyParts);
 }
 
 // The first launcher window of the process, or empty when the process ended without one.
@@ -105,10 +88,8 @@ QString WaitForWindow(const QProcess &process)
     // Once the process has ended, its id is 0, which would match the windows of all.
     const bool settled = QTest::qWaitFor(
         [&] {
-            if (process.state() == QProcess::NotRunning)
-                return true;
-            windows = FindWindows(LauncherWindowTitle, process.processId());
-            return !windows.isEmpty();
+            return process.state() == QProcess::NotRunning ||
+                   !(windows = FindWindows(LauncherWindowTitle, process.processId())).isEmpty();
         },
         LauncherStartTimeoutMs);
     return settled ? windows.value(0) : QString();
@@ -142,10 +123,6 @@ class TestLauncherProcess : public QObject
 private Q_SLOTS:
     void activation()
     {
-        // Callers may pass the kinds as numbers; the window tests find the files themselves.
-        static_assert(HelpFile == 2 && EmulatorExecutable == 3);
-        QVERIFY(GetFilePath(static_cast<FileKind>(4)).isEmpty());
-
         // Another user's process must not be able to reach the primary, let alone send to it.
         struct stat info = {};
         QCOMPARE(::lstat(QFile::encodeName(app->serverName()).constData(), &info), 0);
@@ -198,8 +175,9 @@ private Q_SLOTS:
             launcher.dataHome += QString(100 - launcher.dataHome.size(), 'd');
             launcher.environment.insert("XDG_DATA_HOME", launcher.dataHome);
         }
-        std::unique_ptr<QProcess> primary;
-        if (scenario == "sixteen at once") {
+        const bool sixteen = scenario == "sixteen at once";
+        std::unique_ptr<QProcess> primary = sixteen ? nullptr : launcher.Start();
+        if (sixteen) {
             // Starting takes a millisecond or two, setting up far longer: all reach the lock
             // together. All but one hand over and end; the one with a window is the primary.
             std::vector<std::unique_ptr<QProcess>> processes;
@@ -212,8 +190,6 @@ private Q_SLOTS:
                     primary = std::move(process);
             }
             QVERIFY(primary);
-        } else {
-            primary = launcher.Start();
         }
         QString window = WaitForWindow(*primary);
         QVERIFY(!window.isEmpty());
@@ -229,8 +205,7 @@ private Q_SLOTS:
         } else if (scenario == "primary stopped") {
             // It cannot answer: the next start gives up and fails.
             QCOMPARE(::kill(pid, SIGSTOP), 0);
-            std::unique_ptr<QProcess> unanswered = launcher.Start();
-            QVERIFY(WaitForExit(*unanswered, 1));
+            QVERIFY(WaitForExit(*launcher.Start(), 1));
             QCOMPARE(::kill(pid, SIGCONT), 0);
         }
         // One silent, one announcing 64 KiB + 1, one speaking another protocol: the next
@@ -245,8 +220,7 @@ private Q_SLOTS:
             QVERIFY(peers[i].waitForConnected(5000));
             peers[i].write(hostile[i]);
         }
-        std::unique_ptr<QProcess> second = launcher.Start();
-        QVERIFY(WaitForExit(*second, 0));
+        QVERIFY(WaitForExit(*launcher.Start(), 0));
         for (int i = 0; i < hostileCount; ++i) {
             QTRY_COMPARE_WITH_TIMEOUT(peers[i].state(), QLocalSocket::UnconnectedState, 15000);
             QCOMPARE(peers[i].readAll(), QByteArray());
@@ -269,8 +243,7 @@ private Q_SLOTS:
         // The box may not take keys at once; answer until the process ends.
         QVERIFY(QTest::qWaitFor(
             [&] {
-                RunXdotool({QStringLiteral("windowfocus"), box, QStringLiteral("key"),
-                            QStringLiteral("Return")});
+                Xdotool({"windowfocus", box, "key", "Return"});
                 return QTest::qWaitFor([&] { return process->state() == QProcess::NotRunning; },
                                        500);
             },
@@ -294,12 +267,9 @@ private Q_SLOTS:
         QByteArray newContent;
         qint64 closeMicroseconds = 0;
         int kills = 0;
-        QElapsedTimer budget;
-        budget.start();
-        for (int round = 0; kills < 50 && !budget.hasExpired(StressBudgetMs); ++round) {
-            QFile config(launcher.ConfigPath());
-            QVERIFY(config.open(QIODevice::WriteOnly) && config.write(oldContent) > 0);
-            config.close();
+        const QDeadlineTimer budget(StressBudgetMs);
+        for (int round = 0; kills < 50 && !budget.hasExpired(); ++round) {
+            QVERIFY(WriteFile(launcher.ConfigPath(), oldContent));
             std::unique_ptr<QProcess> process = launcher.Start();
             const QString window = WaitForWindow(*process);
             QVERIFY(!window.isEmpty() && CloseWindow(window));
@@ -313,8 +283,7 @@ private Q_SLOTS:
                 process->kill();
             }
             QVERIFY(process->waitForFinished(LauncherStartTimeoutMs));
-            QVERIFY(config.open(QIODevice::ReadOnly));
-            const QByteArray content = config.readAll();
+            const QByteArray content = ReadAll(launcher.ConfigPath());
             if (round == 0) {
                 QVERIFY(WaitForExit(*process, 0));
                 QVERIFY(content.contains("\n\"Profile 4999\"\t\"[Resolution] "));
@@ -348,12 +317,10 @@ private Q_SLOTS:
         LauncherCopy launcher(true);
         QVERIFY(launcher.valid);
         const QString folder = QFileInfo(launcher.ConfigPath()).path();
-        QFile config(launcher.ConfigPath());
         if (writable) {
-            QVERIFY(QDir().mkpath(folder));
-            QVERIFY(config.open(QIODevice::WriteOnly) &&
-                    config.write("$VERSION=107\r\n[Profile]\r\n\"Kept\"\t\" -p\"\r\n") > 0);
-            config.close();
+            QVERIFY(QDir().mkpath(folder) &&
+                    WriteFile(launcher.ConfigPath(),
+                              "$VERSION=107\r\n[Profile]\r\n\"Kept\"\t\" -p\"\r\n"));
         } else {
             // The folder's parent is a file.
             QVERIFY(QFile(QFileInfo(folder).path()).open(QIODevice::WriteOnly));
@@ -363,12 +330,12 @@ private Q_SLOTS:
         QCOMPARE(::kill(static_cast<pid_t>(process->processId()), signalNumber), 0);
         QVERIFY(WaitForExit(*process, 0));
         if (!writable) {
-            const QString message = "Unable to save the configuration file " + config.fileName();
+            const QString message =
+                "Unable to save the configuration file " + launcher.ConfigPath();
             QVERIFY(QString::fromUtf8(process->readAllStandardError()).contains(message));
             return;
         }
-        QVERIFY(config.open(QIODevice::ReadOnly));
-        const QByteArray content = config.readAll();
+        const QByteArray content = ReadAll(launcher.ConfigPath());
         QVERIFY(content.contains("\n\"Kept\"\t\"") && !content.contains('\r'));
     }
 
@@ -376,21 +343,19 @@ private Q_SLOTS:
     {
 #ifdef VELMORA_WITH_EMULATOR
         LauncherCopy launcher(true);
-        QVERIFY(launcher.valid && launcher.AddCompanion(QStringLiteral("VelmoraMobileEmu")));
+        QVERIFY(launcher.valid && launcher.AddCompanion("VelmoraMobileEmu"));
         std::unique_ptr<QProcess> process = launcher.Start();
         const QString window = WaitForWindow(*process);
-        QVERIFY(RunXdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window,
-                            QStringLiteral("key"), QStringLiteral("alt+l")}));
+        Xdotool({"windowfocus", "--sync", window, "key", "alt+l"});
         // An emulator window for the first profile of the shipped catalogue.
-        const QString title = QStringLiteral("Phone - Velmora Mobile Emulator");
+        const QString title = "Phone - " + LauncherWindowTitle;
         const bool opened = QTest::qWaitFor([&] { return !FindWindows(title).isEmpty(); }, 60000);
         // Say what did open, should the emulator's window not be among it.
-        QVERIFY2(opened, qPrintable(QStringLiteral("launcher %1, windows: %2")
+        QVERIFY2(opened, qPrintable(QString("launcher %1, windows: %2")
                                         .arg(process->state())
-                                        .arg(FindWindows(QStringLiteral(".*")).join(u' '))));
-        const QStringList emulators = FindWindows(title);
-        for (const QString &id : emulators)
-            RunXdotool({QStringLiteral("windowkill"), id});
+                                        .arg(FindWindows(".*").join(u' '))));
+        for (const QString &id : FindWindows(title))
+            Xdotool({"windowkill", id});
         process->kill();
         process->waitForFinished();
 #else

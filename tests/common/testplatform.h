@@ -1,10 +1,24 @@
 #pragma once
 
-// What tests must do differently on Windows, so that they check the same thing everywhere.
+// What tests share, and what they must do differently on Windows so that they check the same
+// thing everywhere.
 
-#include <QByteArray>
 #include <QDir>
 #include <QStandardPaths>
+
+// A file's bytes; empty when it cannot be read.
+inline QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Replaces a file's bytes; false unless all were written.
+inline bool WriteFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
 
 // A text file as this platform writes it in text mode: CR LF on Windows, else LF.
 inline QByteArray PlatformLineEnds(QByteArray text)

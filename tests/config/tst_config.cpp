@@ -3,10 +3,7 @@
 #include "eightbitdecoding.h"
 #include "testplatform.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 namespace {
 
@@ -21,22 +18,10 @@ QStringList Dump(const QList<ConfigSection> &sections, const QList<LaunchProfile
     for (const LaunchProfile &profile : profiles) {
         QStringList numbers;
         for (const int selection : profile.selections)
-            numbers.append(QString::number(selection));
-        lines.append(profile.name + u'|' + numbers.join(u',') + u'|' + profile.arguments);
+            numbers << QString::number(selection);
+        lines << profile.name + u'|' + numbers.join(u',') + u'|' + profile.arguments;
     }
     return lines;
-}
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 } // namespace
@@ -205,9 +190,8 @@ private Q_SLOTS:
         for (const QString &name : names) {
             QFile file(tmp.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
-            if (name != names.last())
-                file.setFileTime(QDateTime::currentDateTime().addSecs(-61),
-                                 QFileDevice::FileModificationTime);
+            const QDateTime written = QDateTime::currentDateTime().addSecs(-61);
+            QVERIFY(name == names.last() || file.setFileTime(written, QFile::FileModificationTime));
         }
         RemoveStaleSaveFiles(tmp.filePath("Launcher.ini"));
         for (const QString &name : names)

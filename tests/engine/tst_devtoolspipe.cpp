@@ -1,6 +1,5 @@
 #include "engine/devtoolspipe.h"
 
-#include <QJsonDocument>
 #include <QtTest>
 
 #include <sys/socket.h>
@@ -74,7 +73,6 @@ private Q_SLOTS:
         Write(R"(7}})" + QByteArray(1, '\0') +
               R"({"method":"E.happened","params":{"p":1},"sessionId":"S1"})" + QByteArray(1, '\0'));
         QTRY_COMPARE(replies.size(), 2);
-        QVERIFY(!replies[0].ok());
         QCOMPARE(replies[0].error, "no such method");
         QVERIFY(replies[1].ok());
         QCOMPARE(replies[1].result.value("v").toInt(), 7);

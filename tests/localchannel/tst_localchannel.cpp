@@ -3,11 +3,8 @@
 #include "place.h"
 #include "server.h"
 
-#include <QDir>
-#include <QLocalSocket>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtNetwork>
+#include <QtTest>
 
 #include <future>
 #include <vector>
@@ -56,12 +53,8 @@ private Q_SLOTS:
     {
         dir.reset();
         for (const auto &[name, value] :
-             {std::pair("TMPDIR", savedTemporary), std::pair("XDG_RUNTIME_DIR", savedRuntime)}) {
-            if (value.isNull())
-                qunsetenv(name);
-            else
-                qputenv(name, value);
-        }
+             {std::pair("TMPDIR", savedTemporary), std::pair("XDG_RUNTIME_DIR", savedRuntime)})
+            value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }
 
     void decoder_data()
@@ -124,10 +117,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, sent);
         QFETCH(QByteArrayList, delivered);
 
-        Server::Limits limits;
-        limits.maxPeers = 2;
-        limits.maxPayloadBytes = 8;
-        limits.silenceMs = 100;
+        const Server::Limits limits{2, 8, 100}; // peers, payload bytes, silence ms
         const Place place(dir->path(), QStringLiteral("channel"));
         Server server(place, limits);
         QVERIFY(server.Claim());

@@ -3,30 +3,12 @@
 #include "mainwindow.h"
 #include "testplatform.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDesktopServices>
-#include <QFormLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QScreen>
-#include <QScrollBar>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
 namespace {
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Resolutions are device pixels; ctest runs this test scaled by 2, as on a 200% display.
 QSize ScreenPixels()
@@ -43,11 +25,10 @@ QString SizeText(const QSize &size)
 QAbstractButton *FindButton(QWidget *dialog, const QString &caption)
 {
     const auto buttons = dialog->findChildren<QAbstractButton *>();
-    for (QAbstractButton *button : buttons) {
-        if (button->text().remove(QLatin1Char('&')) == caption)
-            return button;
-    }
-    return nullptr;
+    const auto found = std::find_if(buttons.begin(), buttons.end(), [&](QAbstractButton *button) {
+        return button->text().remove(QLatin1Char('&')) == caption;
+    });
+    return found == buttons.end() ? nullptr : *found;
 }
 
 // Answers the modal dialogs shown while it lives, in the order they appear, so the product
@@ -125,8 +106,7 @@ private Q_SLOTS:
 
     void init()
     {
-        QFile::remove(GetFilePath(ConfigFile));
-        QVERIFY(QFile::copy(UI_TEST_DIR "/mainwindow.ini", GetFilePath(ConfigFile)));
+        QVERIFY(WriteFile(GetFilePath(ConfigFile), ReadAll(UI_TEST_DIR "/mainwindow.ini")));
         window = std::make_unique<MainWindow>();
     }
 
@@ -468,9 +448,7 @@ private Q_SLOTS:
         for (int i = 0; i < 3000; ++i)
             config += "\"U" + QByteArray::number(i) + "\"\t\"[Resolution] 1 \"\n";
         config += "[Resolution]\n\"A\"\t\"\"\n\"B\"\t\" -b\"\n";
-        QFile file(GetFilePath(ConfigFile));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(config) > 0);
-        file.close();
+        QVERIFY(WriteFile(GetFilePath(ConfigFile), config));
         window = std::make_unique<MainWindow>();
         window->show();
         list()->setFixedWidth(list()->sizeHint().width() / 2);

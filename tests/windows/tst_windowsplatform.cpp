@@ -1,10 +1,9 @@
 // The launcher's Windows side: the 8-bit fallback through the ANSI code page, and the real
 // launcher on the windows platform, with its data folder, its line ends and one instance.
 #include "configreader.h"
+#include "testplatform.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QTest>
+#include <QtTest>
 
 #include <windows.h>
 
@@ -37,12 +36,6 @@ HWND MainWindowOf(const QProcess &process)
     WindowSearch search{static_cast<DWORD>(process.processId()), nullptr};
     EnumWindows(TakeIfMainWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
-}
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -83,14 +76,9 @@ private Q_SLOTS:
         const QString folder = QDir::fromNativeSeparators(localAppData) +
                                QStringLiteral("/Velmora/VelmoraMobileEmulator");
         const QString path = folder + QStringLiteral("/Launcher.ini");
-        QVERIFY(QDir().mkpath(folder));
-        {
-            // LF line ends, as a file brought from another system has them.
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            QVERIFY(file.write("$VERSION\t107\n[Profile]\n\"Base\"\t\"\"\n\"Seen\"\t\" -x\"\n") >
-                    0);
-        }
+        // LF line ends, as a file brought from another system has them.
+        QVERIFY(QDir().mkpath(folder) &&
+                WriteFile(path, "$VERSION\t107\n[Profile]\n\"Base\"\t\"\"\n\"Seen\"\t\" -x\"\n"));
 
         QProcess first;
         first.start(LauncherPath, {});
