@@ -497,23 +497,8 @@ void MainWindow::OnHelp()
             .arg(QDir::toNativeSeparators(path)));
     if (answer != QMessageBox::Yes)
         return;
-    if (!QProcess::startDetached(GetFilePath(EmulatorExecutable), {page.toString()})) {
+    if (!QProcess::startDetached(GetFilePath(EmulatorExecutable), {page.toString()}))
         ReportStartFailure(this);
-    }
-}
-
-QString MainWindow::GetLaunchOptions() const
-{
-    QString options;
-    for (int s = ResolutionSection; s <= UserAgentSection; ++s) {
-        const int i = sections[s].combo->currentIndex();
-        if (i >= 0 && i < sections[s].entries.size())
-            options += sections[s].entries[i].value;
-    }
-    options += QStringLiteral(" -profile-name ");
-    options += QLatin1Char('"') + profileList->currentItem()->text() + QLatin1Char('"');
-    options += QLatin1Char(' ') + argumentsEdit->text();
-    return options;
 }
 
 void MainWindow::OnLaunch()
@@ -523,7 +508,9 @@ void MainWindow::OnLaunch()
     // The executable's path is passed as the program itself rather than quoted into the
     // line, so no character in it can change how the rest is split. No shell is involved.
     const QString program = GetFilePath(EmulatorExecutable);
-    if (!QProcess::startDetached(program, QProcess::splitCommand(GetLaunchOptions()))) {
+    // What the window shows now, stored or not.
+    const LaunchProfile shown{profileList->currentItem()->text(), argumentsEdit->text(),
+                              CurrentSelections()};
+    if (!QProcess::startDetached(program, LaunchArguments(sections, shown)))
         ReportStartFailure(this);
-    }
 }

@@ -53,7 +53,6 @@ public Q_SLOTS:
 
 private:
     QList<int> CurrentSelections() const;
-    QString GetLaunchOptions() const;
     void AppendOption(int section, const QString &name, const QString &value);
     bool ConfirmRemoveOption(int section, const QList<int> &users);
 

@@ -1,6 +1,7 @@
 #include "core/displayzoom.h"
 #include "core/emulationcommands.h"
 #include "core/profiledirectory.h"
+#include "core/windowtitle.h"
 
 #include <QtTest>
 
@@ -273,6 +274,30 @@ private Q_SLOTS:
                             .toJson(QJsonDocument::Compact)
                             .replace('"', '\'');
         QTEST(seen, "commands");
+    }
+
+    void windowTitle_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("none") << ""
+                              << "Velmora Mobile Emulator (private)";
+        QTest::newRow("the start page") << "Velmora Mobile Emulator"
+                                        << "Velmora Mobile Emulator (private)";
+        // A page's title cannot hide or reorder the rest, nor spread over lines.
+        QTest::newRow("lines, controls, bidi") << QString::fromUtf8(" A\n\tB\x07 \u202EC ")
+                                               << "A B C - Velmora Mobile Emulator (private)";
+        QTest::newRow("long, cut whole") << QString(78, u'x') + QString::fromUtf8("\U0001F600yz")
+                                         << QString(78, u'x') + QString::fromUtf8("\u2026") +
+                                                " - Velmora Mobile Emulator (private)";
+    }
+
+    void windowTitle()
+    {
+        QFETCH(QString, page);
+        const ProfileDirectory none{QString()};
+        QTEST(EmulatorWindowTitle(EmulatorRequest(), none, page), "expected");
     }
 
     void profileDirectoryName_data()
