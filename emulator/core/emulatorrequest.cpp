@@ -498,6 +498,24 @@ QString SafeAreaText(const QMargins &insets)
         .arg(insets.left());
 }
 
+QString ConditionsSummary(const PageConditions &conditions, const QMargins &safeArea)
+{
+    QStringList active;
+    if (conditions.colorScheme != ColorScheme::System)
+        active << QStringLiteral("%1 colour scheme").arg(ColorSchemeName(conditions.colorScheme));
+    if (conditions.reducedMotion)
+        active << QStringLiteral("reduced motion");
+    if (conditions.network != NetworkCondition::Online)
+        active << QStringLiteral("network %1").arg(NetworkConditionName(conditions.network));
+    if (conditions.cpuSlowdown > 1)
+        active << QStringLiteral("CPU %1x slower").arg(conditions.cpuSlowdown);
+    if (conditions.located)
+        active << QStringLiteral("located at %1").arg(GeolocationText(conditions));
+    if (!safeArea.isNull())
+        active << QStringLiteral("safe area %1").arg(SafeAreaText(safeArea));
+    return active.isEmpty() ? QStringLiteral("nothing emulated") : active.join(QLatin1String(", "));
+}
+
 QString EmulatorHelpText()
 {
     std::vector<std::pair<QString, QString>> lines;

@@ -151,6 +151,8 @@ QString NetworkConditionName(NetworkCondition network);
 // As -geolocation and -safe-area take them.
 QString GeolocationText(const PageConditions &conditions);
 QString SafeAreaText(const QMargins &insets);
+// What is emulated beyond the device, for people: "nothing emulated" when nothing is.
+QString ConditionsSummary(const PageConditions &conditions, const QMargins &safeArea);
 
 // One line for messages: the program's name, then the text; written to stderr.
 void Complain(const QString &message);

@@ -492,22 +492,9 @@ void EmulatorWindow::UpdateEmulateMenu()
     SelectChoice(safeAreaGroup, insets, true, insets);
     motionAction->setChecked(conditions.reducedMotion);
 
-    QStringList active;
-    if (conditions.colorScheme != ColorScheme::System)
-        active << ColorSchemeName(conditions.colorScheme);
-    if (conditions.reducedMotion)
-        active << QStringLiteral("reduced motion");
-    if (conditions.network != NetworkCondition::Online)
-        active << NetworkConditionName(conditions.network);
-    if (conditions.cpuSlowdown > 1)
-        active << QStringLiteral("CPU %1x slower").arg(rate);
-    if (conditions.located)
-        active << QStringLiteral("located at %1").arg(place);
-    if (!safeArea().isNull())
-        active << QStringLiteral("safe area %1").arg(insets);
     emulateButton->setToolTip(
         QStringLiteral("Colour scheme, motion, network, CPU, location and safe area; now: %1")
-            .arg(active.isEmpty() ? QStringLiteral("nothing emulated") : active.join(u", ")));
+            .arg(ConditionsSummary(conditions, safeArea())));
 }
 
 void EmulatorWindow::SetZoomPercent(int percent)
