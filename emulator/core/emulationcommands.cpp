@@ -51,7 +51,11 @@ QList<EmulationCommand> NetworkCommands(NetworkCondition network)
     state.insert(QStringLiteral("offline"), offline);
     QJsonObject rule = conditions;
     rule.insert(QStringLiteral("urlPattern"), QString());
-    return {Command("Network.enable"), Command("Network.overrideNetworkState", state),
+    // Enabled for throttling only: the bodies it would keep for an inspector are not kept.
+    const QJsonObject enable{{QStringLiteral("maxTotalBufferSize"), 0},
+                             {QStringLiteral("maxResourceBufferSize"), 0},
+                             {QStringLiteral("maxPostDataSize"), 0}};
+    return {Command("Network.enable", enable), Command("Network.overrideNetworkState", state),
             Command("Network.emulateNetworkConditionsByRule",
                     {{QStringLiteral("offline"), offline},
                      {QStringLiteral("matchedNetworkConditions"), QJsonArray{rule}}})};
