@@ -10,27 +10,28 @@
 // write exactly these names, so they are spelled out here and nowhere else; what each one
 // takes, and its -help line, stand in one table in emulatorrequest.cpp.
 namespace EmulatorOption {
-inline constexpr QLatin1String WindowSize{"-windowsize"};        // WxH in device pixels
-inline constexpr QLatin1String Ppi{"-ppi"};                      // density; ratio = N / BaselinePpi
-inline constexpr QLatin1String Input{"-input"};                  // one of the input values below
-inline constexpr QLatin1String UserAgent{"-user-agent"};         // the whole string, one argument
-inline constexpr QLatin1String ProfileName{"-profile-name"};     // names the browsing data
-inline constexpr QLatin1String DumpMetrics{"-dump-metrics"};     // JSON file, then exit
-inline constexpr QLatin1String Zoom{"-zoom"};                    // "fit" or a percentage
-inline constexpr QLatin1String Orientation{"-orientation"};      // portrait or landscape
-inline constexpr QLatin1String Screenshot{"-screenshot"};        // PNG file, then exit
-inline constexpr QLatin1String Follow{"-follow"};                // on or off
-inline constexpr QLatin1String LiveReload{"-live-reload"};       // on or off
-inline constexpr QLatin1String StateFile{"-state-file"};         // JSON file kept up to date
-inline constexpr QLatin1String Chromium{"-chromium"};            // the browser program to drive
+inline constexpr QLatin1String WindowSize{"-windowsize"};    // WxH in device pixels
+inline constexpr QLatin1String Ppi{"-ppi"};                  // density; ratio = N / BaselinePpi
+inline constexpr QLatin1String Input{"-input"};              // one of the input values below
+inline constexpr QLatin1String UserAgent{"-user-agent"};     // the whole string, one argument
+inline constexpr QLatin1String ProfileName{"-profile-name"}; // names the browsing data
+inline constexpr QLatin1String DumpMetrics{"-dump-metrics"}; // JSON file, then exit
+inline constexpr QLatin1String Zoom{"-zoom"};                // "fit" or a percentage
+inline constexpr QLatin1String Orientation{"-orientation"};  // portrait or landscape
+inline constexpr QLatin1String Screenshot{"-screenshot"};    // PNG file, then exit
+inline constexpr QLatin1String Follow{"-follow"};            // on or off
+inline constexpr QLatin1String LiveReload{"-live-reload"};   // on or off
+inline constexpr QLatin1String StateFile{"-state-file"};     // JSON file kept up to date
+inline constexpr QLatin1String Chromium{"-chromium"};        // the browser program to drive
+inline constexpr QLatin1String Help{"-help"};                // also "--help"; no value
+inline constexpr QLatin1String LongHelp{"--help"};
+// What the page is told of its surroundings.
 inline constexpr QLatin1String ColorScheme{"-color-scheme"};     // dark or light
 inline constexpr QLatin1String ReducedMotion{"-reduced-motion"}; // no value
 inline constexpr QLatin1String Network{"-network"};              // one of the network values below
 inline constexpr QLatin1String CpuSlowdown{"-cpu-slowdown"};     // N times slower
 inline constexpr QLatin1String Geolocation{"-geolocation"};      // LAT,LON in degrees
 inline constexpr QLatin1String SafeArea{"-safe-area"};           // T,R,B,L in CSS pixels
-inline constexpr QLatin1String Help{"-help"};                    // also "--help"; no value
-inline constexpr QLatin1String LongHelp{"--help"};
 
 // Where the browser program is looked for when -chromium is not given.
 inline constexpr char ChromiumVariable[] = "VELMORA_CHROMIUM";
