@@ -50,16 +50,18 @@
       m.safeArea[side] = parseFloat(style['padding-' + side]) || 0;
     probe.remove();
   }
-  // The coordinates, else why there are none: "denied", "unavailable" or "timeout".
-  m.geolocation = await new Promise(function (done) {
-    if (!navigator.geolocation) return done('unavailable');
+  // The coordinates, else why there are none: "denied", "unavailable" or "timeout". The
+  // page's own script may have replaced the call, so it has its time and no more.
+  m.geolocation = await Promise.race([new Promise(function (done) {
     navigator.geolocation.getCurrentPosition(function (p) {
       done({latitude: p.coords.latitude, longitude: p.coords.longitude,
             accuracy: p.coords.accuracy});
     }, function (e) {
       done(['', 'denied', 'unavailable', 'timeout'][e.code] || 'unavailable');
     }, {timeout: 3000, maximumAge: 0});
-  });
+  }).catch(function () { return 'unavailable'; }), new Promise(function (done) {
+    setTimeout(function () { done('timeout'); }, 3500);
+  })]);
   const data = navigator.userAgentData;
   if (data) {
     m.userAgentData = {brands: data.brands, mobile: data.mobile, platform: data.platform};
