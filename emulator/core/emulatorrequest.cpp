@@ -1,6 +1,7 @@
 #include "core/emulatorrequest.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -484,9 +485,11 @@ QString GeolocationText(const PageConditions &conditions)
 {
     if (!conditions.located)
         return {};
-    return QStringLiteral("%1,%2")
-        .arg(conditions.latitude, 0, 'g', 12)
-        .arg(conditions.longitude, 0, 'g', 12);
+    // The shortest text that reads back as the same number.
+    const auto degrees = [](double value) {
+        return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    };
+    return degrees(conditions.latitude) + QLatin1Char(',') + degrees(conditions.longitude);
 }
 
 QString SafeAreaText(const QMargins &insets)
