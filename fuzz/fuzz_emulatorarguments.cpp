@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -17,9 +18,12 @@ namespace {
 bool IsOption(const QString &argument)
 {
     using namespace EmulatorOption;
-    for (QLatin1String name :
-         {WindowSize, Ppi, Input, UserAgent, ProfileName, DumpMetrics, Zoom, Orientation,
-          Screenshot, Follow, LiveReload, StateFile, Chromium, Help, LongHelp}) {
+    for (QLatin1String name : {WindowSize,    Ppi,         Input,       UserAgent,
+                               ProfileName,   DumpMetrics, Zoom,        Orientation,
+                               Screenshot,    Follow,      LiveReload,  StateFile,
+                               Chromium,      Help,        LongHelp,    EmulatorOption::ColorScheme,
+                               ReducedMotion, Network,     CpuSlowdown, Geolocation,
+                               SafeArea}) {
         if (argument == name)
             return true;
     }
@@ -69,6 +73,17 @@ QStringList CommandLine(const EmulatorRequest &request)
         if (!value.isEmpty())
             line << option << value;
     }
+    const PageConditions &c = request.conditions;
+    if (c.colorScheme != ::ColorScheme::System)
+        line << EmulatorOption::ColorScheme << ColorSchemeName(c.colorScheme);
+    if (c.reducedMotion)
+        line << ReducedMotion;
+    if (c.network != NetworkCondition::Online)
+        line << Network << NetworkConditionName(c.network);
+    line << CpuSlowdown << QString::number(c.cpuSlowdown) << SafeArea
+         << SafeAreaText(request.safeArea);
+    if (c.located)
+        line << Geolocation << GeolocationText(c);
     if (request.helpRequested)
         line << Help;
     if (!request.address.isEmpty())
@@ -79,12 +94,27 @@ QStringList CommandLine(const EmulatorRequest &request)
 QString Fields(const EmulatorRequest &r)
 {
     return QStringList({QString::number(r.windowSize.width()),
-                        QString::number(r.windowSize.height()), QString::number(r.ppi),
-                        InputMethodName(r.input), r.userAgent, r.profileName, r.dumpMetricsPath,
-                        r.screenshotPath, QString::number(r.zoomPercent),
-                        QString::number(int(r.orientation)), QString::number(r.follow),
-                        QString::number(r.liveReload), r.stateFilePath, r.chromiumPath,
-                        QString::number(r.helpRequested), r.address})
+                        QString::number(r.windowSize.height()),
+                        QString::number(r.ppi),
+                        InputMethodName(r.input),
+                        r.userAgent,
+                        r.profileName,
+                        r.dumpMetricsPath,
+                        r.screenshotPath,
+                        QString::number(r.zoomPercent),
+                        QString::number(int(r.orientation)),
+                        QString::number(r.follow),
+                        QString::number(r.liveReload),
+                        r.stateFilePath,
+                        r.chromiumPath,
+                        QString::number(r.helpRequested),
+                        r.address,
+                        ColorSchemeName(r.conditions.colorScheme),
+                        QString::number(r.conditions.reducedMotion),
+                        NetworkConditionName(r.conditions.network),
+                        QString::number(r.conditions.cpuSlowdown),
+                        GeolocationText(r.conditions),
+                        SafeAreaText(r.safeArea)})
         .join(QChar(0));
 }
 
@@ -109,6 +139,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FuzzCheck(request.zoomPercent == 0 || (request.zoomPercent >= MinimumZoomPercent &&
                                            request.zoomPercent <= MaximumZoomPercent),
               "zoom is fit or within its bounds");
+    const PageConditions &c = request.conditions;
+    FuzzCheck(c.cpuSlowdown >= 1 && c.cpuSlowdown <= MaximumCpuSlowdown &&
+                  std::abs(c.latitude) <= 90 && std::abs(c.longitude) <= 180,
+              "CPU slow-down and location are within their bounds");
+    const QMargins &insets = request.safeArea;
+    for (int side : {insets.top(), insets.right(), insets.bottom(), insets.left()})
+        FuzzCheck(side >= 0 && side <= MaximumSafeArea, "the safe area is within its bounds");
     FuzzCheck(UsableText(request.userAgent) && UsableText(request.profileName),
               "free text is neither blank nor holds control characters");
     FuzzCheck(request.helpRequested == (arguments.contains(Help) || arguments.contains(LongHelp)),

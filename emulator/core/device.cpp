@@ -2,12 +2,28 @@
 
 #include <QtMath>
 
+namespace {
+
+// A quarter turn anticlockwise: the top edge goes to the left, the right one to the top.
+QMargins Turned(const QMargins &m)
+{
+    return QMargins(m.top(), m.right(), m.bottom(), m.left());
+}
+
+QMargins TurnedBack(const QMargins &m)
+{
+    return QMargins(m.bottom(), m.left(), m.top(), m.right());
+}
+
+} // namespace
+
 Device Device::FromRequest(const EmulatorRequest &request)
 {
     Device device;
     device.pixels = request.windowSize;
     device.ratio = qreal(request.ppi) / EmulatorOption::BaselinePpi;
     device.input = request.input;
+    device.safeArea = request.safeArea;
     if (request.orientation != ScreenOrientation::Natural &&
         device.isLandscape() != (request.orientation == ScreenOrientation::Landscape))
         device = device.rotated();
@@ -24,9 +40,21 @@ QSize Device::cssSize() const
 
 Device Device::rotated() const
 {
-    Device turned = *this;
-    turned.pixels.transpose();
-    return turned;
+    Device next = *this;
+    next.pixels.transpose();
+    next.safeArea = turned ? TurnedBack(safeArea) : Turned(safeArea);
+    next.turned = !turned;
+    return next;
+}
+
+void Device::SetSafeArea(const QMargins &asGiven)
+{
+    safeArea = turned ? Turned(asGiven) : asGiven;
+}
+
+QMargins Device::safeAreaAsGiven() const
+{
+    return turned ? TurnedBack(safeArea) : safeArea;
 }
 
 QString Device::orientationType() const

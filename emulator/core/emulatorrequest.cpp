@@ -1,10 +1,12 @@
 #include "core/emulatorrequest.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -103,6 +105,77 @@ bool ReadOrientation(const QString &value, EmulatorRequest &request)
         request.orientation = ScreenOrientation::Landscape;
     else
         return false;
+    return true;
+}
+
+bool ReadColorScheme(const QString &value, EmulatorRequest &request)
+{
+    for (ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
+        if (value == ColorSchemeName(scheme)) {
+            request.conditions.colorScheme = scheme;
+            return true;
+        }
+    }
+    return false;
+}
+
+// "online" is what the menu calls no emulation, not an option value: leaving the option out
+// says it.
+bool ReadNetwork(const QString &value, EmulatorRequest &request)
+{
+    for (NetworkCondition network :
+         {NetworkCondition::Offline, NetworkCondition::Slow3G, NetworkCondition::Fast4G}) {
+        if (value == NetworkConditionName(network)) {
+            request.conditions.network = network;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ReadCpuSlowdown(const QString &value, EmulatorRequest &request)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[0-9]{1,2}$"));
+    const int rate = pattern.match(value).hasMatch() ? value.toInt() : 0;
+    if (rate < 1 || rate > EmulatorOption::MaximumCpuSlowdown)
+        return false;
+    request.conditions.cpuSlowdown = rate;
+    return true;
+}
+
+// Decimal degrees, as maps give them; blanks after the comma are allowed.
+bool ReadGeolocation(const QString &value, EmulatorRequest &request)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*([-+]?[0-9]{1,3}(?:\\.[0-9]{1,12})?)\\s*,\\s*"
+                       "([-+]?[0-9]{1,3}(?:\\.[0-9]{1,12})?)\\s*$"));
+    const QRegularExpressionMatch match = pattern.match(value);
+    if (!match.hasMatch())
+        return false;
+    const double latitude = match.captured(1).toDouble();
+    const double longitude = match.captured(2).toDouble();
+    if (std::abs(latitude) > 90 || std::abs(longitude) > 180)
+        return false;
+    request.conditions.located = true;
+    request.conditions.latitude = latitude;
+    request.conditions.longitude = longitude;
+    return true;
+}
+
+bool ReadSafeArea(const QString &value, EmulatorRequest &request)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^([0-9]{1,4}),([0-9]{1,4}),([0-9]{1,4}),([0-9]{1,4})$"));
+    const QRegularExpressionMatch match = pattern.match(QString(value).remove(QLatin1Char(' ')));
+    if (!match.hasMatch())
+        return false;
+    int sides[4];
+    for (int i = 0; i < 4; ++i) {
+        sides[i] = match.captured(i + 1).toInt();
+        if (sides[i] > EmulatorOption::MaximumSafeArea)
+            return false;
+    }
+    request.safeArea = QMargins(sides[3], sides[0], sides[1], sides[2]);
     return true;
 }
 
@@ -234,6 +307,38 @@ const std::vector<Option> &Options()
              QStringLiteral("keep the page's address, scroll and title there as JSON"), aFile,
              QStringLiteral("no state is written"),
              Into<ReadPath, &EmulatorRequest::stateFilePath>},
+            {EmulatorOption::ColorScheme, either.arg(SchemeDark, SchemeLight),
+             QStringLiteral("colour scheme pages are asked to prefer (default: the system's)"),
+             QStringLiteral("expected %1 or %2").arg(SchemeDark, SchemeLight),
+             QStringLiteral("using the system's"), ReadColorScheme},
+            {ReducedMotion,
+             {},
+             QStringLiteral("pages are asked to reduce motion"),
+             {},
+             {},
+             [](const QString &, EmulatorRequest &request) {
+                 request.conditions.reducedMotion = true;
+                 return true;
+             }},
+            {Network, either.arg(NetworkOffline, NetworkSlow3G) + QLatin1Char('|') + NetworkFast4G,
+             QStringLiteral("throttle the page's network, or cut it (default: neither)"),
+             QStringLiteral("expected %1, %2 or %3")
+                 .arg(NetworkOffline, NetworkSlow3G, NetworkFast4G),
+             QStringLiteral("unthrottled"), ReadNetwork},
+            {CpuSlowdown, QStringLiteral("N"),
+             QStringLiteral("run the page's scripts and layout N times slower, up to %1")
+                 .arg(MaximumCpuSlowdown),
+             QStringLiteral("expected a whole number from 1 to %1").arg(MaximumCpuSlowdown),
+             QStringLiteral("at full speed"), ReadCpuSlowdown},
+            {Geolocation, QStringLiteral("LAT,LON"),
+             QStringLiteral("pages may locate the device here (default: refused)"),
+             QStringLiteral("expected degrees LAT,LON, -90 to 90 and -180 to 180"),
+             QStringLiteral("location requests are refused"), ReadGeolocation},
+            {SafeArea, QStringLiteral("T,R,B,L"),
+             QStringLiteral("insets of a notch in CSS pixels (default 0,0,0,0)"),
+             QStringLiteral("expected four whole numbers T,R,B,L from 0 to %1")
+                 .arg(MaximumSafeArea),
+             QStringLiteral("using none"), ReadSafeArea},
             {Chromium, QStringLiteral("PATH"),
              QStringLiteral("the browser program that renders the pages (see below)"),
              QStringLiteral("expected a program's path"),
@@ -346,6 +451,72 @@ QString InputMethodName(InputMethod input)
         break;
     }
     return EmulatorOption::InputMouse;
+}
+
+QString ColorSchemeName(ColorScheme scheme)
+{
+    switch (scheme) {
+    case ColorScheme::Light:
+        return EmulatorOption::SchemeLight;
+    case ColorScheme::Dark:
+        return EmulatorOption::SchemeDark;
+    case ColorScheme::System:
+        break;
+    }
+    return {};
+}
+
+QString NetworkConditionName(NetworkCondition network)
+{
+    switch (network) {
+    case NetworkCondition::Offline:
+        return EmulatorOption::NetworkOffline;
+    case NetworkCondition::Slow3G:
+        return EmulatorOption::NetworkSlow3G;
+    case NetworkCondition::Fast4G:
+        return EmulatorOption::NetworkFast4G;
+    case NetworkCondition::Online:
+        break;
+    }
+    return EmulatorOption::NetworkOnline;
+}
+
+QString GeolocationText(const PageConditions &conditions)
+{
+    if (!conditions.located)
+        return {};
+    // The shortest text that reads back as the same number.
+    const auto degrees = [](double value) {
+        return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    };
+    return degrees(conditions.latitude) + QLatin1Char(',') + degrees(conditions.longitude);
+}
+
+QString SafeAreaText(const QMargins &insets)
+{
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(insets.top())
+        .arg(insets.right())
+        .arg(insets.bottom())
+        .arg(insets.left());
+}
+
+QString ConditionsSummary(const PageConditions &conditions, const QMargins &safeArea)
+{
+    QStringList active;
+    if (conditions.colorScheme != ColorScheme::System)
+        active << QStringLiteral("%1 colour scheme").arg(ColorSchemeName(conditions.colorScheme));
+    if (conditions.reducedMotion)
+        active << QStringLiteral("reduced motion");
+    if (conditions.network != NetworkCondition::Online)
+        active << QStringLiteral("network %1").arg(NetworkConditionName(conditions.network));
+    if (conditions.cpuSlowdown > 1)
+        active << QStringLiteral("CPU %1x slower").arg(conditions.cpuSlowdown);
+    if (conditions.located)
+        active << QStringLiteral("located at %1").arg(GeolocationText(conditions));
+    if (!safeArea.isNull())
+        active << QStringLiteral("safe area %1").arg(SafeAreaText(safeArea));
+    return active.isEmpty() ? QStringLiteral("nothing emulated") : active.join(QLatin1String(", "));
 }
 
 QString EmulatorHelpText()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLatin1String>
+#include <QMargins>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -24,6 +25,13 @@ inline constexpr QLatin1String StateFile{"-state-file"};     // JSON file kept u
 inline constexpr QLatin1String Chromium{"-chromium"};        // the browser program to drive
 inline constexpr QLatin1String Help{"-help"};                // also "--help"; no value
 inline constexpr QLatin1String LongHelp{"--help"};
+// What the page is told of its surroundings.
+inline constexpr QLatin1String ColorScheme{"-color-scheme"};     // dark or light
+inline constexpr QLatin1String ReducedMotion{"-reduced-motion"}; // no value
+inline constexpr QLatin1String Network{"-network"};              // one of the network values below
+inline constexpr QLatin1String CpuSlowdown{"-cpu-slowdown"};     // N times slower
+inline constexpr QLatin1String Geolocation{"-geolocation"};      // LAT,LON in degrees
+inline constexpr QLatin1String SafeArea{"-safe-area"};           // T,R,B,L in CSS pixels
 
 // Where the browser program is looked for when -chromium is not given.
 inline constexpr char ChromiumVariable[] = "VELMORA_CHROMIUM";
@@ -37,6 +45,12 @@ inline constexpr QLatin1String OrientationPortrait{"portrait"};
 inline constexpr QLatin1String OrientationLandscape{"landscape"};
 inline constexpr QLatin1String On{"on"};
 inline constexpr QLatin1String Off{"off"};
+inline constexpr QLatin1String SchemeDark{"dark"};
+inline constexpr QLatin1String SchemeLight{"light"};
+inline constexpr QLatin1String NetworkOnline{"online"}; // not an option value: none emulated
+inline constexpr QLatin1String NetworkOffline{"offline"};
+inline constexpr QLatin1String NetworkSlow3G{"slow-3g"};
+inline constexpr QLatin1String NetworkFast4G{"fast-4g"};
 
 inline constexpr int BaselinePpi = 160;
 inline constexpr int MinimumPpi = 40;
@@ -45,6 +59,8 @@ inline constexpr int MinimumSide = 16;
 inline constexpr int MaximumSide = 8192;
 inline constexpr int MinimumZoomPercent = 10;
 inline constexpr int MaximumZoomPercent = 400;
+inline constexpr int MaximumCpuSlowdown = 20;
+inline constexpr int MaximumSafeArea = 500; // CSS pixels, each side
 } // namespace EmulatorOption
 
 enum class InputMethod
@@ -59,6 +75,34 @@ enum class ScreenOrientation
     Natural, // as the window size gives it
     Portrait,
     Landscape
+};
+
+enum class ColorScheme
+{
+    System, // not emulated: the host's own
+    Light,
+    Dark
+};
+
+enum class NetworkCondition
+{
+    Online, // not emulated
+    Fast4G,
+    Slow3G,
+    Offline
+};
+
+// What the page is told of its surroundings, beyond the device itself; the defaults emulate
+// nothing.
+struct PageConditions
+{
+    ColorScheme colorScheme = ColorScheme::System;
+    bool reducedMotion = false; // false: the host's own preference
+    NetworkCondition network = NetworkCondition::Online;
+    int cpuSlowdown = 1;  // 1: full speed
+    bool located = false; // false: location requests are refused
+    double latitude = 0;
+    double longitude = 0;
 };
 
 // What one emulator run was asked for on its command line; nothing here is derived.
@@ -79,6 +123,8 @@ struct EmulatorRequest
     bool liveReload = true; // reload a file: page when its folder changes
     QString stateFilePath;  // for scripts: the page's state, rewritten as it changes
     QString chromiumPath;   // empty: see ChromiumProgram
+    PageConditions conditions;
+    QMargins safeArea; // CSS pixels, for the screen as the window size gives it
     bool helpRequested = false;
     QString address; // empty: the built-in start page
     QStringList problems;
@@ -100,6 +146,14 @@ struct BrowserProgram
 BrowserProgram ChromiumProgram(const EmulatorRequest &request);
 
 QString InputMethodName(InputMethod input);
+// The option values, for menus and the metrics file: "" for a colour scheme not emulated.
+QString ColorSchemeName(ColorScheme scheme);
+QString NetworkConditionName(NetworkCondition network);
+// As -geolocation and -safe-area take them.
+QString GeolocationText(const PageConditions &conditions);
+QString SafeAreaText(const QMargins &insets);
+// What is emulated beyond the device, for people: "nothing emulated" when nothing is.
+QString ConditionsSummary(const PageConditions &conditions, const QMargins &safeArea);
 
 // One line for messages: the program's name, then the text; written to stderr.
 void Complain(const QString &message);

@@ -36,6 +36,8 @@ QString StartPageHtml(const EmulatorRequest &request, const Device &device,
     rows += Row(QStringLiteral("Touch points"), Measured(QStringLiteral("touch")));
     rows += Row(QStringLiteral("Requested user agent"), userAgent);
     rows += Row(QStringLiteral("Page sees user agent"), Measured(QStringLiteral("agent")));
+    rows += Row(QStringLiteral("Emulated"),
+                ConditionsSummary(request.conditions, request.safeArea).toHtmlEscaped());
     rows += Row(QStringLiteral("Profile"), profileDescription.toHtmlEscaped());
     rows += Row(QStringLiteral("Keys"),
                 QStringLiteral("Ctrl+R rotate; Ctrl+plus, Ctrl+minus, Ctrl+0 zoom (the page "

@@ -68,8 +68,11 @@ public:
     virtual QUrl url() const = 0;
     virtual QString title() const = 0;
 
-    // For rotation and display zoom; the page keeps its document.
+    // For rotation, display zoom and the notch; the page keeps its document.
     virtual void SetMetrics(const Device &device, qreal zoom) = 0;
+    // Colour scheme, motion, network, CPU and location: before Start, from the first page;
+    // after it, at once, the page keeping its document.
+    virtual void SetConditions(const PageConditions &conditions) = 0;
 
     // `expression` is evaluated, a promise awaited, and its value handed over as JSON;
     // `done` is called exactly once, with a problem when there is no value.

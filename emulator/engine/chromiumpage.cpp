@@ -340,21 +340,36 @@ void ChromiumPage::SetUpSession()
 
 void ChromiumPage::ApplyEmulation(const std::function<void(bool)> &done)
 {
-    const QList<EmulationCommand> commands = EmulationCommands(device, agent, displayZoom);
+    appliedConditions = conditions;
+    SendEmulation(EmulationCommands(device, agent, displayZoom) +
+                      ConditionCommands(conditions, PageConditions()),
+                  done);
+}
+
+void ChromiumPage::SendEmulation(const QList<EmulationCommand> &commands,
+                                 const std::function<void(bool)> &done)
+{
     auto waiting = std::make_shared<qsizetype>(commands.size());
     auto allAnswered = std::make_shared<bool>(true);
     for (const EmulationCommand &command : commands) {
-        Send(command.method, command.params,
-             [this, waiting, allAnswered, done,
-              method = command.method](const DevToolsReply &reply) {
-                 // Closed early, the page is gone before its emulation: nothing to report.
-                 if (!reply.error.isEmpty() && !closing)
-                     Complain(
-                         QStringLiteral("the browser refused %1: %2").arg(method, reply.error));
-                 *allAnswered = *allAnswered && reply.answered;
-                 if (--*waiting == 0 && done)
-                     done(*allAnswered);
-             });
+        auto handler = [this, waiting, allAnswered, done,
+                        method = command.method](const DevToolsReply &reply) {
+            // Closed early, the page is gone before its emulation: nothing to report.
+            if (!reply.error.isEmpty() && !closing) {
+                const QString refused =
+                    QStringLiteral("the browser refused %1: %2").arg(method, reply.error);
+                Complain(refused);
+                if (startReported)
+                    Q_EMIT notice(refused);
+            }
+            *allAnswered = *allAnswered && reply.answered;
+            if (--*waiting == 0 && done)
+                done(*allAnswered);
+        };
+        if (command.browserWide && browser && browser->pipe())
+            browser->pipe()->Send(command.method, command.params, {}, handler);
+        else
+            Send(command.method, command.params, handler);
     }
 }
 
@@ -606,10 +621,22 @@ void ChromiumPage::HistoryStep(int step)
 
 void ChromiumPage::SetMetrics(const Device &emulated, qreal zoom)
 {
+    const bool insets = !device.safeArea.isNull() || !emulated.safeArea.isNull();
     device = emulated;
     displayZoom = zoom;
-    const EmulationCommand command = DeviceMetricsCommand(device, displayZoom);
-    Send(command.method, command.params);
+    QList<EmulationCommand> commands{DeviceMetricsCommand(device, displayZoom)};
+    if (insets)
+        commands.append(SafeAreaCommand(device));
+    SendEmulation(commands);
+}
+
+void ChromiumPage::SetConditions(const PageConditions &wanted)
+{
+    conditions = wanted;
+    if (sessionId.isEmpty())
+        return; // sent with the rest on attaching
+    SendEmulation(ConditionCommands(conditions, appliedConditions));
+    appliedConditions = conditions;
 }
 
 void ChromiumPage::Evaluate(const QString &expression, Evaluated done, World world)

@@ -17,6 +17,7 @@ class ChromiumProcess;
 class DevToolsPipe;
 class ForeignWindowView;
 struct DevToolsReply;
+struct EmulationCommand;
 
 // The page in the system's Chromium, driven over its private debugging pipe: one browser
 // process per page, its window taken into ours (X11), or without a window where none can
@@ -53,6 +54,7 @@ public:
     QUrl url() const override { return currentUrl; }
     QString title() const override { return currentTitle; }
     void SetMetrics(const Device &device, qreal zoom) override;
+    void SetConditions(const PageConditions &conditions) override;
     void Evaluate(const QString &expression, Evaluated done, World world) override;
     void AddScript(const QString &source) override;
     void AddBinding(const QString &name) override;
@@ -82,6 +84,9 @@ private:
     void OnDialog(const QJsonObject &params);
     void Ping();
     void ApplyEmulation(const std::function<void(bool answered)> &done = {});
+    // Sends `commands` in order; `done` learns whether each got an answer. Refusals are told.
+    void SendEmulation(const QList<EmulationCommand> &commands,
+                       const std::function<void(bool answered)> &done = {});
     void Navigate(const QUrl &url, NavigationCause cause);
     void HistoryStep(int step);
     void EvaluateIn(int contextId, const QString &expression, const Evaluated &done);
@@ -93,6 +98,8 @@ private:
     Options options;
     Device device;
     UserAgentDetails agent;
+    PageConditions conditions;
+    PageConditions appliedConditions; // what the page's session was sent
     qreal displayZoom = 1;
     std::unique_ptr<QTemporaryDir> privateData;
     std::unique_ptr<QTemporaryDir> temporaryFiles;

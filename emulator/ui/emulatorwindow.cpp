@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -44,6 +45,29 @@ QString PercentText(qreal zoom)
     return QStringLiteral("%1%").arg(qRound(zoom * 100));
 }
 
+// Checks the choice whose value is `value`. With `custom`, the group's last choice stands for
+// a value no other has, shown as `customText`, and only then.
+void SelectChoice(QActionGroup *group, const QVariant &value, bool custom = false,
+                  const QString &customText = {})
+{
+    const QList<QAction *> actions = group->actions();
+    QAction *chosen = nullptr;
+    for (QAction *action : actions) {
+        if (action->data() == value && (!custom || action != actions.last()))
+            chosen = action;
+    }
+    if (custom) {
+        actions.last()->setVisible(chosen == nullptr);
+        if (chosen == nullptr) {
+            chosen = actions.last();
+            chosen->setData(value);
+            chosen->setText(customText);
+        }
+    }
+    if (chosen)
+        chosen->setChecked(true);
+}
+
 // Every control side by side: the toolbar's own hint may leave some in its overflow menu.
 int RowWidth(const QToolBar *bar)
 {
@@ -70,8 +94,9 @@ void ShowAsIcon(QAction *action, QStyle::StandardPixmap icon, const QStyle *styl
 EmulatorWindow::EmulatorWindow(const EmulatorRequest &request, const Device &emulated,
                                const UserAgentDetails &userAgent, BrowserPage *page,
                                const QString &profileText, QWidget *parent)
-    : QMainWindow(parent), asked(request), device(emulated), agent(userAgent),
-      profileDescription(profileText), zoomPercent(request.zoomPercent), browserPage(page)
+    : QMainWindow(parent), asked(request), device(emulated), conditions(request.conditions),
+      agent(userAgent), profileDescription(profileText), zoomPercent(request.zoomPercent),
+      browserPage(page)
 {
     browserPage->setParent(this);
     view = new QWidget;
@@ -176,6 +201,7 @@ void EmulatorWindow::Start()
     for (QAction *action : findChildren<QAction *>())
         keys += action->shortcuts();
     browserPage->ForwardShortcuts(keys);
+    browserPage->SetConditions(conditions);
     browserPage->Start(device, agent, zoom);
 }
 
@@ -308,6 +334,14 @@ void EmulatorWindow::BuildToolBar()
     zoomButton->setPopupMode(QToolButton::InstantPopup);
     toolsRow->addWidget(zoomButton);
 
+    // One button for all the page is told of its surroundings keeps the row short.
+    emulateButton = new QToolButton;
+    emulateButton->setText(QStringLiteral("Emulate"));
+    emulateButton->setMenu(BuildEmulateMenu());
+    emulateButton->setPopupMode(QToolButton::InstantPopup);
+    toolsRow->addWidget(emulateButton);
+    UpdateEmulateMenu();
+
     toolsRow->addAction(rotateAction);
     auto *screenshotMenu = new QMenu(this);
     screenshotMenu->addActions({screenshotAction, fullPageAction});
@@ -317,6 +351,152 @@ void EmulatorWindow::BuildToolBar()
     screenshotButton->setPopupMode(QToolButton::MenuButtonPopup);
     toolsRow->addWidget(screenshotButton);
     toolsRow->addAction(inspectAction);
+}
+
+QMenu *EmulatorWindow::BuildEmulateMenu()
+{
+    emulateMenu = new QMenu(this);
+    // A submenu of exclusive choices, each with the value UpdateEmulateMenu compares.
+    const auto choices = [this](const QString &title, QActionGroup *&group) {
+        QMenu *menu = emulateMenu->addMenu(title);
+        group = new QActionGroup(menu);
+        return menu;
+    };
+    const auto choice = [](QMenu *menu, QActionGroup *group, const QString &text,
+                           const QVariant &value) {
+        QAction *action = group->addAction(text);
+        action->setCheckable(true);
+        action->setData(value);
+        menu->addAction(action);
+        return action;
+    };
+    // What a choice changes; the last choice of CPU, location and safe area stands for a
+    // value given that no other has, and changes nothing.
+    const auto onChoice = [this](QActionGroup *group, auto apply) {
+        connect(group, &QActionGroup::triggered, this, [this, apply](QAction *action) {
+            PageConditions wanted = conditions;
+            apply(wanted, action->data());
+            SetConditions(wanted);
+        });
+    };
+
+    QMenu *menu = choices(QStringLiteral("Colour scheme"), schemeGroup);
+    choice(menu, schemeGroup, QStringLiteral("As the system"), int(ColorScheme::System));
+    choice(menu, schemeGroup, QStringLiteral("Light"), int(ColorScheme::Light));
+    choice(menu, schemeGroup, QStringLiteral("Dark"), int(ColorScheme::Dark));
+    onChoice(schemeGroup, [](PageConditions &wanted, const QVariant &value) {
+        wanted.colorScheme = ColorScheme(value.toInt());
+    });
+
+    motionAction = emulateMenu->addAction(QStringLiteral("Reduce motion"));
+    motionAction->setCheckable(true);
+    connect(motionAction, &QAction::triggered, this, [this](bool reduce) {
+        PageConditions wanted = conditions;
+        wanted.reducedMotion = reduce;
+        SetConditions(wanted);
+    });
+
+    menu = choices(QStringLiteral("Network"), networkGroup);
+    choice(menu, networkGroup, QStringLiteral("Unthrottled"), int(NetworkCondition::Online));
+    choice(menu, networkGroup, QStringLiteral("Fast 4G"), int(NetworkCondition::Fast4G));
+    choice(menu, networkGroup, QStringLiteral("Slow 3G"), int(NetworkCondition::Slow3G));
+    choice(menu, networkGroup, QStringLiteral("Offline"), int(NetworkCondition::Offline));
+    onChoice(networkGroup, [](PageConditions &wanted, const QVariant &value) {
+        wanted.network = NetworkCondition(value.toInt());
+    });
+
+    menu = choices(QStringLiteral("CPU"), cpuGroup);
+    for (int rate : {1, 2, 4, 6, 0})
+        choice(menu, cpuGroup,
+               rate == 1 ? QStringLiteral("Full speed") : QStringLiteral("%1x slower").arg(rate),
+               rate);
+    onChoice(cpuGroup, [](PageConditions &wanted, const QVariant &value) {
+        wanted.cpuSlowdown = value.toInt();
+    });
+
+    menu = choices(QStringLiteral("Location"), locationGroup);
+    choice(menu, locationGroup, QStringLiteral("Refused"), QString());
+    choice(menu, locationGroup, QString(), QString());
+    onChoice(locationGroup, [](PageConditions &wanted, const QVariant &value) {
+        wanted.located = !value.toString().isEmpty();
+    });
+    connect(menu->addAction(QStringLiteral("Set location...")), &QAction::triggered, this, [this] {
+        EmulatorRequest parsed;
+        if (AskValue(QStringLiteral("Latitude, longitude"), EmulatorOption::Geolocation,
+                     GeolocationText(conditions), parsed)) {
+            PageConditions wanted = conditions;
+            wanted.located = true;
+            wanted.latitude = parsed.conditions.latitude;
+            wanted.longitude = parsed.conditions.longitude;
+            SetConditions(wanted);
+        }
+    });
+
+    menu = choices(QStringLiteral("Safe area"), safeAreaGroup);
+    // A phone's notch and home bar, in CSS pixels.
+    const QString notch = SafeAreaText(QMargins(0, 47, 0, 34));
+    choice(menu, safeAreaGroup, QStringLiteral("None"), SafeAreaText({}));
+    choice(menu, safeAreaGroup, QStringLiteral("Notch (%1)").arg(notch), notch);
+    choice(menu, safeAreaGroup, QString(), QString());
+    connect(safeAreaGroup, &QActionGroup::triggered, this, [this](QAction *action) {
+        SetSafeArea(
+            ParseEmulatorArguments({EmulatorOption::SafeArea, action->data().toString()}).safeArea);
+    });
+    connect(menu->addAction(QStringLiteral("Set safe area...")), &QAction::triggered, this, [this] {
+        EmulatorRequest parsed;
+        if (AskValue(QStringLiteral("Top, right, bottom, left (CSS pixels)"),
+                     EmulatorOption::SafeArea, SafeAreaText(safeArea()), parsed))
+            SetSafeArea(parsed.safeArea);
+    });
+    return emulateMenu;
+}
+
+bool EmulatorWindow::AskValue(const QString &title, QLatin1String option, const QString &current,
+                              EmulatorRequest &parsed)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(this, title, title, QLineEdit::Normal, current, &ok);
+    if (!ok)
+        return false;
+    parsed = ParseEmulatorArguments({option, text});
+    if (parsed.problems.isEmpty())
+        return true;
+    statusBar()->showMessage(parsed.problems.first(), StatusMessageMs);
+    return false;
+}
+
+void EmulatorWindow::SetConditions(const PageConditions &wanted)
+{
+    conditions = wanted;
+    browserPage->SetConditions(conditions);
+    UpdateEmulateMenu();
+}
+
+void EmulatorWindow::SetSafeArea(const QMargins &asGiven)
+{
+    device.SetSafeArea(asGiven);
+    if (browserPage->isActive())
+        browserPage->SetMetrics(device, zoom);
+    UpdateEmulateMenu();
+}
+
+// Checks what is in force, shows a value given that no preset has, and lists the settings in
+// the button's tooltip.
+void EmulatorWindow::UpdateEmulateMenu()
+{
+    const QString rate = QString::number(conditions.cpuSlowdown);
+    const QString place = GeolocationText(conditions);
+    const QString insets = SafeAreaText(safeArea());
+    SelectChoice(schemeGroup, int(conditions.colorScheme));
+    SelectChoice(networkGroup, int(conditions.network));
+    SelectChoice(cpuGroup, conditions.cpuSlowdown, true, QStringLiteral("%1x slower").arg(rate));
+    SelectChoice(locationGroup, place, true, place);
+    SelectChoice(safeAreaGroup, insets, true, insets);
+    motionAction->setChecked(conditions.reducedMotion);
+
+    emulateButton->setToolTip(
+        QStringLiteral("Colour scheme, motion, network, CPU, location and safe area; now: %1")
+            .arg(ConditionsSummary(conditions, safeArea())));
 }
 
 void EmulatorWindow::SetZoomPercent(int percent)

@@ -11,6 +11,7 @@ class MessageBar;
 class QActionGroup;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QScrollArea;
 class QToolBar;
 class QToolButton;
@@ -48,6 +49,10 @@ public:
     QSize FrameSize() const;
     // Where the page is on the screen.
     QRect pageGeometry() const;
+    // What the page is told beyond the device, as the Emulate menu has it now.
+    const PageConditions &pageConditions() const { return conditions; }
+    // The notch's insets for the screen as the window size gives it.
+    QMargins safeArea() const { return device.safeAreaAsGiven(); }
     // The message shown when the engine could not start; empty otherwise.
     QString failure() const { return startProblem; }
 
@@ -62,6 +67,13 @@ protected:
 private:
     void BuildActions();
     void BuildToolBar();
+    QMenu *BuildEmulateMenu();
+    void SetConditions(const PageConditions &wanted);
+    void SetSafeArea(const QMargins &asGiven);
+    // Asks for an option's value in a small dialog; empty when cancelled or not usable.
+    bool AskValue(const QString &title, QLatin1String option, const QString &current,
+                  EmulatorRequest &parsed);
+    void UpdateEmulateMenu();
     void ConnectPage();
     void OnStarted(bool active, const QString &problem);
     void SetZoomPercent(int percent);
@@ -79,6 +91,7 @@ private:
 
     EmulatorRequest asked;
     Device device;
+    PageConditions conditions;
     UserAgentDetails agent;
     QString profileDescription;
     QString startProblem;
@@ -95,6 +108,14 @@ private:
     QToolBar *toolsRow = nullptr;
     QLineEdit *addressEdit = nullptr;
     QToolButton *zoomButton = nullptr;
+    QToolButton *emulateButton = nullptr;
+    QMenu *emulateMenu = nullptr;
+    QActionGroup *schemeGroup = nullptr;
+    QActionGroup *networkGroup = nullptr;
+    QActionGroup *cpuGroup = nullptr;
+    QActionGroup *locationGroup = nullptr;
+    QActionGroup *safeAreaGroup = nullptr;
+    QAction *motionAction = nullptr;
     QLabel *engineLabel = nullptr;
     QActionGroup *zoomGroup = nullptr;
     QAction *backAction = nullptr;

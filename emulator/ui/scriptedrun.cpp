@@ -6,6 +6,7 @@
 #include "ui/emulatorwindow.h"
 
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QSaveFile>
 
@@ -89,6 +90,17 @@ void ScriptedRun::WriteMetrics(const QJsonObject &measured)
     metrics.insert(QStringLiteral("engine"), page->engineName());
     metrics.insert(QStringLiteral("engineVersion"), page->engineVersion());
     metrics.insert(QStringLiteral("loaded"), loaded);
+    // What the window asks of the page, as the options spell it; the page's own view of it
+    // is in the keys above.
+    const PageConditions &conditions = window->pageConditions();
+    metrics.insert(
+        QStringLiteral("emulated"),
+        QJsonObject{{QStringLiteral("colorScheme"), ColorSchemeName(conditions.colorScheme)},
+                    {QStringLiteral("reducedMotion"), conditions.reducedMotion},
+                    {QStringLiteral("network"), NetworkConditionName(conditions.network)},
+                    {QStringLiteral("cpuSlowdown"), conditions.cpuSlowdown},
+                    {QStringLiteral("geolocation"), GeolocationText(conditions)},
+                    {QStringLiteral("safeArea"), SafeAreaText(window->safeArea())}});
     QSaveFile file(metricsPath);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(metrics).toJson()) < 0 ||
         !file.commit())

@@ -111,7 +111,8 @@ private Q_SLOTS:
             << "{'innerWidth':412,'devicePixelRatio':2.625,'screenWidth':412,'screenHeight':915,"
                "'orientation':'portrait-primary','orientationQuery':'portrait',"
                "'userAgentData':{'mobile':true,'platform':'Android','model':'K'}," +
-                   chromeOnAndroid + "," + modern + "}"
+                   chromeOnAndroid + "," + modern +
+                   ",'onLine':true,'geolocation':'denied','safeArea':{'top':0,'left':0}}"
             << true;
         QTest::newRow("phone, landscape, page without a viewport")
             << phone + QStringList{"-orientation", "landscape"} << "noviewport.html"
@@ -120,6 +121,34 @@ private Q_SLOTS:
                "'orientationQuery':'landscape','devicePixelRatio':2.625," +
                    chromeOnAndroid + "}"
             << true;
+        // What the page is told beyond the device, as it sees it; the notch turns with the
+        // phone, its top edge going to the left.
+        QTest::newRow("phone, dark, offline, located, notch")
+            << phone + QStringList{"-color-scheme",
+                                   "dark",
+                                   "-reduced-motion",
+                                   "-network",
+                                   "offline",
+                                   "-cpu-slowdown",
+                                   "4",
+                                   "-geolocation",
+                                   "-33.8568,151.2153",
+                                   "-safe-area",
+                                   "47,0,34,0"}
+            << "device.html"
+            << "{'colorScheme':'dark','reducedMotion':true,'onLine':false,"
+               "'geolocation':{'latitude':-33.8568,'longitude':151.2153},"
+               "'safeArea':{'top':47,'right':0,'bottom':34,'left':0},"
+               "'emulated':{'network':'offline','cpuSlowdown':4,'safeArea':'47,0,34,0'}}"
+            << false;
+        QTest::newRow("phone, light, slow 3G, turned notch")
+            << phone + QStringList{"-color-scheme", "light",     "-network",     "slow-3g",
+                                   "-safe-area",    "47,0,34,0", "-orientation", "landscape"}
+            << "device.html"
+            << "{'colorScheme':'light','reducedMotion':false,'onLine':true,"
+               "'connection':{'effectiveType':'2g'},'geolocation':'denied',"
+               "'safeArea':{'top':0,'right':34,'bottom':0,'left':47},'screenWidth':915}"
+            << false;
         QTest::newRow("phone, responsive page") << phone << "responsive.html"
                                                 << "{'documentTitle':'collapsed'}" << false;
         // Its dialogs are answered as OK would, and the run still ends with its file.

@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QToolBar>
 #include <QtTest>
 
@@ -238,6 +240,46 @@ private Q_SLOTS:
             QProcess::execute("xdotool", {"search", "--onlyvisible", "--name", "^DevTools"}) == 0,
             20000);
         QCOMPARE(Evaluate(page, Seen), "orientationchange,resize 915x412 2.625 landscape-primary");
+        QCOMPARE(loaded.size(), 1);
+        Close();
+    }
+
+    // The Emulate menu changes what the page sees at once, without a reload: offline, its
+    // requests to a local peer fail; the notch turns with the device.
+    void emulateMenu()
+    {
+        QTcpServer peer;
+        QVERIFY(peer.listen(QHostAddress::LocalHost));
+        connect(&peer, &QTcpServer::newConnection, &peer, [&peer] {
+            QTcpSocket *socket = peer.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                socket->write("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+                socket->disconnectFromHost();
+            });
+        });
+        Open({1080, 2400}, 420, VELMORA_TEST_DATA_DIR "/emulator/device.html");
+        QSignalSpy loaded(page, &BrowserPage::loadFinished);
+        window->Start();
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 30000);
+        const QString seen =
+            QString(
+                "(s => fetch('http://127.0.0.1:%1/', {mode: 'no-cors'}).then(() => 'fetched',"
+                " () => 'failed').then(f => [matchMedia('(prefers-color-scheme: dark)').matches,"
+                " matchMedia('(prefers-reduced-motion: reduce)').matches, navigator.onLine, f,"
+                " s.paddingTop, s.paddingLeft].join()))(getComputedStyle(document.body.appendChild("
+                "Object.assign(document.createElement('div'), {style: 'padding: "
+                "env(safe-area-inset-top) 0 0 env(safe-area-inset-left)'}))))")
+                .arg(peer.serverPort());
+        QCOMPARE(Evaluate(page, seen), "false,false,true,fetched,0px,0px");
+
+        for (const char *choice : {"Dark", "Reduce motion", "Offline", "Notch (47,0,34,0)"})
+            Action(*window, choice)->trigger();
+        QTRY_COMPARE(Evaluate(page, seen), "true,true,false,failed,47px,0px");
+        Action(*window, "Rotate")->trigger();
+        QTRY_COMPARE(Evaluate(page, seen), "true,true,false,failed,0px,47px");
+        for (const char *choice : {"As the system", "Reduce motion", "Unthrottled", "None"})
+            Action(*window, choice)->trigger();
+        QTRY_COMPARE(Evaluate(page, seen), "false,false,true,fetched,0px,0px");
         QCOMPARE(loaded.size(), 1);
         Close();
     }

@@ -17,10 +17,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("commandLine");
         // size, ppi, input, user agent, name, dump, address, zoom, orientation, screenshot, help,
-        // follow, live reload, state file, chromium
+        // follow, live reload, state file, chromium, colour scheme, reduced motion, network, CPU
+        // slow-down, location, safe area
         QTest::addColumn<QString>("request");
         // A piece of each expected message, in order, separated by '|'.
         QTest::addColumn<QString>("problems");
+        const QString Unemulated = "||0|online|1||0,0,0,0";
 
         // Quoted values keep their blanks; the later of two values wins; each value lands in
         // its own field (an unmatched option once became the metrics path).
@@ -29,12 +31,13 @@ private Q_SLOTS:
                "-user-agent \"Web/5 (Android 14)\" -windowsize 1600X2560 -zoom 75% -orientation "
                "landscape -screenshot s.png --help -follow off -live-reload off -state-file st "
                "-chromium /opt/c"
-            << "1600x2560|320|keys|Web/5 (Android 14)|Phone 1|m|a.html|75|2|s.png|1|0|0|st|/opt/c"
+            << "1600x2560|320|keys|Web/5 (Android 14)|Phone 1|m|a.html|75|2|s.png|1|0|0|st|/opt/c" +
+                   Unemulated
             << "";
         QTest::newRow("a bad value keeps a good one")
             << "-help -zoom 50 -zoom FIT -orientation portrait -orientation up -follow off "
                "-follow On -live-reload 1"
-            << "480x800|160|mouse|||||0|1||1|0|1||"
+            << "480x800|160|mouse|||||0|1||1|0|1||" + Unemulated
             << "landscape); keeping the earlier value|on or off); keeping|on or off); using on";
         // Control characters would reach request headers and the window title. A forgotten
         // value does not swallow the next option.
@@ -43,7 +46,7 @@ private Q_SLOTS:
                "-input stylus -bogus -ppi -profile-name P -user-agent \"line\none\" -profile-name "
                "\"  \" -zoom 9 -zoom 401 -zoom 1.5 -orientation up -screenshot -help a.html b.html "
                "-user-agent"
-            << "480x800|160|mouse||P||a.html|0|0||1|1|1||"
+            << "480x800|160|mouse||P||a.html|0|0||1|1|1||" + Unemulated
             << "-windowsize \"abc\"|0x800|8192|-ppi \"0\"|1.5|40 to 800|stylus|-bogus|-ppi needs a "
                "value|line?one|-profile-name|-zoom \"9\"|10 to 400|-zoom \"1.5\"|portrait or "
                "landscape|-screenshot needs a value|\"b.html\"|-user-agent needs a value";
@@ -52,9 +55,27 @@ private Q_SLOTS:
         QTest::newRow("unknown options")
             << "-dump-metrics -scren s.png -profile-name -dash --webEngineArgs --disable-gpu "
                "-zoom -5 -chromium"
-            << "480x800|160|mouse||-dash||s.png|0|0||0|1|1||"
+            << "480x800|160|mouse||-dash||s.png|0|0||0|1|1||" + Unemulated
             << "-dump-metrics needs a value; no metrics|unknown option \"-scren\"|\"--webEngineArgs"
                "\"|\"--disable-gpu\"|-zoom \"-5\"|-chromium needs a value";
+        // A southern, western location starts with a minus and is still a value.
+        QTest::newRow("page conditions")
+            << "-color-scheme light -color-scheme dark -reduced-motion -network slow-3g "
+               "-cpu-slowdown 20 -geolocation \"-33.8568, -151.2153\" -safe-area \"47, 0,34,0\""
+            << "480x800|160|mouse|||||0|0||0|1|1|||dark|1|slow-3g|20|-33.8568,-151.2153|47,0,34,0"
+            << "";
+        QTest::newRow("page conditions refused")
+            << "-network fast-4g -color-scheme Dark -network 3g -network online -cpu-slowdown 0 "
+               "-cpu-slowdown 21 -cpu-slowdown 1.5 -geolocation 90.5,0 -geolocation 0,181 "
+               "-geolocation 1 -geolocation nan,inf -safe-area 1,2,3 -safe-area 1,2,3,501 "
+               "-safe-area -1,0,0,0 -reduced-motion"
+            << "480x800|160|mouse|||||0|0||0|1|1||||1|fast-4g|1||0,0,0,0"
+            << "\"Dark\" is not valid (expected dark or light); using the system's|\"3g\" is "
+               "not valid (expected offline, slow-3g or fast-4g); keeping the earlier|\"online\"|"
+               "\"0\" is not valid (expected a whole number from 1 to 20); at full speed|\"21\"|"
+               "\"1.5\"|\"90.5,0\"|\"0,181\"|\"1\"|nan,inf|-safe-area \"1,2,3\" is not "
+               "valid (expected four whole numbers T,R,B,L from 0 to 500); using none|501|"
+               "-safe-area \"-1,0,0,0\"";
     }
 
     void parse()
@@ -64,12 +85,27 @@ private Q_SLOTS:
         const EmulatorRequest s = ParseEmulatorArguments(QProcess::splitCommand(commandLine));
         const QString size =
             QStringLiteral("%1x%2").arg(s.windowSize.width()).arg(s.windowSize.height());
-        const QStringList seen({size, QString::number(s.ppi), InputMethodName(s.input), s.userAgent,
-                                s.profileName, s.dumpMetricsPath, s.address,
-                                QString::number(s.zoomPercent), QString::number(int(s.orientation)),
-                                s.screenshotPath, QString::number(s.helpRequested),
-                                QString::number(s.follow), QString::number(s.liveReload),
-                                s.stateFilePath, s.chromiumPath});
+        const QStringList seen({size,
+                                QString::number(s.ppi),
+                                InputMethodName(s.input),
+                                s.userAgent,
+                                s.profileName,
+                                s.dumpMetricsPath,
+                                s.address,
+                                QString::number(s.zoomPercent),
+                                QString::number(int(s.orientation)),
+                                s.screenshotPath,
+                                QString::number(s.helpRequested),
+                                QString::number(s.follow),
+                                QString::number(s.liveReload),
+                                s.stateFilePath,
+                                s.chromiumPath,
+                                ColorSchemeName(s.conditions.colorScheme),
+                                QString::number(s.conditions.reducedMotion),
+                                NetworkConditionName(s.conditions.network),
+                                QString::number(s.conditions.cpuSlowdown),
+                                GeolocationText(s.conditions),
+                                SafeAreaText(s.safeArea)});
         QTEST(seen.join(u'|'), "request");
         const QStringList expected = problems.split(u'|', Qt::SkipEmptyParts);
         QVERIFY2(s.problems.size() == expected.size(), qPrintable(s.problems.join(u'\n')));
@@ -82,9 +118,12 @@ private Q_SLOTS:
     void helpText()
     {
         const QString help = EmulatorHelpText();
-        for (const char *name : {"-windowsize", "-ppi", "-input", "-user-agent", "-profile-name",
-                                 "-dump-metrics", "-zoom", "-orientation", "-screenshot", "-follow",
-                                 "-live-reload", "-state-file", "-chromium", "-help", "--help"}) {
+        for (const char *name :
+             {"-windowsize",   "-ppi",          "-input",       "-user-agent",   "-profile-name",
+              "-dump-metrics", "-zoom",         "-orientation", "-screenshot",   "-follow",
+              "-live-reload",  "-state-file",   "-chromium",    "-color-scheme", "-reduced-motion",
+              "-network",      "-cpu-slowdown", "-geolocation", "-safe-area",    "-help",
+              "--help"}) {
             const QRegularExpression line(
                 QStringLiteral("\n  (-help, )?%1[ ,]").arg(QLatin1String(name)));
             QVERIFY2(line.match(help).hasMatch(), name);
