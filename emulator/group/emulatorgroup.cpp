@@ -39,13 +39,14 @@ bool EmulatorGroup::IsJoined() const
     return server || (client && client->IsConnected());
 }
 
-GroupMessage EmulatorGroup::Join(QSize frameSize, const QRect &screen, int waitMs)
+GroupMessage EmulatorGroup::Join(const QList<QSize> &frameSizes, const QRect &screen, int waitMs)
 {
     GroupMessage answer = GroupMessage::Of(GroupMessage::Welcome);
-    if (!Connect())
+    if (frameSizes.isEmpty() || !Connect())
         return answer;
     GroupMessage hello = GroupMessage::Of(GroupMessage::Hello);
-    hello.size = frameSize;
+    hello.size = frameSizes.constFirst();
+    hello.smaller = frameSizes.mid(1, GroupLimits::MaxSmallerSizes);
     hello.rect = screen;
     if (server)
         return Welcome(hello, 0);
@@ -134,15 +135,18 @@ void EmulatorGroup::Remember(quint64 member, const GroupMessage &message)
 
 GroupMessage EmulatorGroup::Welcome(const GroupMessage &hello, quint64 member)
 {
-    QList<QRect> others;
+    QList<QRect> others = obstacles ? obstacles() : QList<QRect>();
     for (const auto &entry : frames) {
         if (entry.first != member)
             others.append(entry.second);
     }
+    const QList<QSize> sizes = QList<QSize>{hello.size} + hello.smaller;
+    const Placement placement = PlaceWindow(others, sizes, hello.rect, WindowGap);
     GroupMessage answer = GroupMessage::Navigation(GroupMessage::Welcome, address);
-    answer.position = PlaceWindow(others, hello.size, hello.rect, WindowGap);
+    answer.position = placement.position;
+    answer.choice = placement.choice;
     // Taken at once, so that windows starting together do not get the same place.
-    frames[member] = QRect(*answer.position, hello.size);
+    frames[member] = QRect(placement.position, sizes.at(placement.choice));
     return answer;
 }
 

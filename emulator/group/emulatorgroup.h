@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -40,9 +41,12 @@ public:
     explicit EmulatorGroup(const LocalChannel::Place &place, QObject *parent = nullptr);
     ~EmulatorGroup() override;
 
-    // Joins, as the owner when no one else is, and asks where a window of `frameSize` goes on
-    // `screen`. Waits for the answer at most `waitMs`; no position when it did not come.
-    GroupMessage Join(QSize frameSize, const QRect &screen, int waitMs = 1000);
+    // Joins, as the owner when no one else is, and asks where a window goes on `screen`, and
+    // which of its `frameSizes` (the preferred first, then smaller ones) it takes there. Waits
+    // for the answer at most `waitMs`; no position when it did not come.
+    GroupMessage Join(const QList<QSize> &frameSizes, const QRect &screen, int waitMs = 1000);
+    // Windows of other programs that newcomers are kept clear of, asked while owning.
+    void SetObstacles(std::function<QList<QRect>()> find) { obstacles = std::move(find); }
     bool IsOwner() const { return server != nullptr; }
     bool IsJoined() const;
 
@@ -77,4 +81,5 @@ private:
     QUrl address;
     std::optional<GroupMessage> welcome; // the answer awaited by Join
     QEventLoop *waiting = nullptr;
+    std::function<QList<QRect>()> obstacles;
 };

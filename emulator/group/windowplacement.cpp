@@ -1,12 +1,14 @@
 #include "windowplacement.h"
 
 #include <algorithm>
+#include <limits>
+#include <optional>
 #include <set>
 
 namespace {
 
+// Where windows go when none has a free place, and how near another's corner counts as on it.
 constexpr int CascadeStep = 32;
-constexpr int CascadeSteps = 8;
 
 bool IsFree(const QRect &candidate, const QList<QRect> &existing, int gap)
 {
@@ -15,15 +17,16 @@ bool IsFree(const QRect &candidate, const QList<QRect> &existing, int gap)
     });
 }
 
-} // namespace
-
-QPoint PlaceWindow(const QList<QRect> &existing, QSize size, const QRect &available, int gap)
+std::optional<QPoint> FreePlace(const QList<QRect> &existing, QSize size, const QRect &available,
+                                int gap)
 {
     std::set<int> rows{available.top()};
     std::set<int> columns{available.left()};
     for (const QRect &other : existing) {
+        rows.insert(other.top());
         rows.insert(other.bottom() + 1 + gap);
         columns.insert(other.right() + 1 + gap);
+        columns.insert(other.left() - gap - size.width());
     }
     for (int y : rows) {
         for (int x : columns) {
@@ -32,10 +35,61 @@ QPoint PlaceWindow(const QList<QRect> &existing, QSize size, const QRect &availa
                 return candidate.topLeft();
         }
     }
-    const int step = CascadeStep * static_cast<int>(existing.size() % CascadeSteps);
-    QPoint corner = available.topLeft() + QPoint(step, step);
-    // Kept on the screen as far as the window's size allows.
-    corner.setX(qMax(available.left(), qMin(corner.x(), available.right() + 1 - size.width())));
-    corner.setY(qMax(available.top(), qMin(corner.y(), available.bottom() + 1 - size.height())));
-    return corner;
+    return std::nullopt;
+}
+
+qint64 Covered(const QRect &candidate, const QList<QRect> &existing)
+{
+    qint64 area = 0;
+    for (const QRect &other : existing) {
+        const QRect both = candidate.intersected(other);
+        area += qint64(both.width()) * both.height();
+    }
+    return area;
+}
+
+bool OnCorner(QPoint corner, const QList<QRect> &existing)
+{
+    return std::any_of(existing.cbegin(), existing.cend(), [&](const QRect &other) {
+        const QPoint away = other.topLeft() - corner;
+        return qAbs(away.x()) < CascadeStep / 2 && qAbs(away.y()) < CascadeStep / 2;
+    });
+}
+
+// The places a step apart where the window is on the screen, or at its top left when it is
+// larger: the one covering the least, in reading order, and off every other's corner as long
+// as one is.
+QPoint LeastCovering(const QList<QRect> &existing, QSize size, const QRect &available)
+{
+    const int xs = qMax(0, (available.width() - size.width()) / CascadeStep);
+    const int ys = qMax(0, (available.height() - size.height()) / CascadeStep);
+    QPoint best = available.topLeft();
+    std::pair<bool, qint64> least{true, std::numeric_limits<qint64>::max()};
+    for (int j = 0; j <= ys; ++j) {
+        for (int i = 0; i <= xs; ++i) {
+            const QPoint corner = available.topLeft() + QPoint(i, j) * CascadeStep;
+            const std::pair<bool, qint64> cost{OnCorner(corner, existing),
+                                               Covered(QRect(corner, size), existing)};
+            if (cost < least) {
+                least = cost;
+                best = corner;
+            }
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+Placement PlaceWindow(const QList<QRect> &existing, const QList<QSize> &sizes,
+                      const QRect &available, int gap)
+{
+    if (sizes.isEmpty())
+        return {available.topLeft(), 0};
+    for (int i = 0; i < sizes.size(); ++i) {
+        if (const std::optional<QPoint> place = FreePlace(existing, sizes.at(i), available, gap))
+            return {*place, i};
+    }
+    const int smallest = static_cast<int>(sizes.size()) - 1;
+    return {LeastCovering(existing, sizes.at(smallest), available), smallest};
 }

@@ -43,6 +43,8 @@ public:
     // As small as the device and the toolbars allow: the toolbars share one row above a
     // device wide enough for both, else take one row each.
     void FitWindow();
+    // The display zoom in percent, 0 to fit the screen; the window takes the size it gives.
+    void SetZoomPercent(int percent);
     // The height of the window's frame: as the window system has it once shown, else that of
     // a usual title bar.
     int FrameHeight() const;
@@ -64,7 +66,6 @@ private:
     void BuildToolBar();
     void ConnectPage();
     void OnStarted(bool active, const QString &problem);
-    void SetZoomPercent(int percent);
     void StepZoom(bool in);
     void Rotate();
     void ApplyDisplay();

@@ -82,9 +82,10 @@ private Q_SLOTS:
     void helpText()
     {
         const QString help = EmulatorHelpText();
-        for (const char *name : {"-windowsize", "-ppi", "-input", "-user-agent", "-profile-name",
-                                 "-dump-metrics", "-zoom", "-orientation", "-screenshot", "-follow",
-                                 "-live-reload", "-state-file", "-chromium", "-help", "--help"}) {
+        for (const char *name :
+             {"-windowsize", "-ppi", "-input", "-user-agent", "-profile-name", "-dump-metrics",
+              "-zoom", "-orientation", "-screenshot", "-follow", "-live-reload", "-watch",
+              "-state-file", "-chromium", "-help", "--help"}) {
             const QRegularExpression line(
                 QStringLiteral("\n  (-help, )?%1[ ,]").arg(QLatin1String(name)));
             QVERIFY2(line.match(help).hasMatch(), name);
