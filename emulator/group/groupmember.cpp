@@ -66,6 +66,7 @@ GroupMember::GroupMember(EmulatorWindow *emulatorWindow, const EmulatorRequest &
                               this);
     liveReload = new LiveReload(window->page(), this);
     liveReload->SetWatchFolder(request.watchFolder);
+    liveReload->SetIgnoredFile(request.stateFilePath);
     liveReload->SetEnabled(request.liveReload);
     connect(liveReload, &LiveReload::notice, window->statusBar(),
             [this](const QString &text) { window->statusBar()->showMessage(text); });

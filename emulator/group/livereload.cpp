@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 
@@ -13,10 +14,26 @@ bool IsSkipped(const QString &name)
     return name.startsWith(QLatin1Char('.')) || name == QLatin1String("node_modules");
 }
 
+// Where the emulator and its browser write as they run: watched, a page below them would
+// reload for ever.
+QStringList OwnFolders()
+{
+    QStringList folders;
+    for (const auto location :
+         {QStandardPaths::GenericCacheLocation, QStandardPaths::CacheLocation,
+          QStandardPaths::RuntimeLocation, QStandardPaths::AppLocalDataLocation,
+          QStandardPaths::AppConfigLocation, QStandardPaths::GenericConfigLocation}) {
+        const QString path = QStandardPaths::writableLocation(location);
+        if (!path.isEmpty())
+            folders.append(QDir::cleanPath(path));
+    }
+    return folders;
+}
+
 } // namespace
 
 LiveReload::LiveReload(BrowserPage *watchedPage, QObject *parent)
-    : QObject(parent), page(watchedPage)
+    : QObject(parent), page(watchedPage), ownFolders(OwnFolders())
 {
     debounce.setSingleShot(true);
     debounce.setInterval(DebounceMs);
@@ -25,7 +42,7 @@ LiveReload::LiveReload(BrowserPage *watchedPage, QObject *parent)
     connect(&returnPoll, &QTimer::timeout, this, [this] {
         if (QFileInfo(folder).isDir()) {
             returnPoll.stop();
-            OnTreeChanged();
+            debounce.start();
         }
     });
     connect(page, &BrowserPage::urlChanged, this, &LiveReload::Watch);
@@ -34,6 +51,12 @@ LiveReload::LiveReload(BrowserPage *watchedPage, QObject *parent)
 void LiveReload::SetEnabled(bool on)
 {
     enabled = on;
+    Watch();
+}
+
+void LiveReload::SetIgnoredFile(const QString &path)
+{
+    ignoredFile = path.isEmpty() ? QString() : QDir::cleanPath(QDir(path).absolutePath());
     Watch();
 }
 
@@ -56,11 +79,11 @@ QString LiveReload::WantedFolder() const
 // While the folder is gone nothing reloads: the page would show an error and lose its address.
 void LiveReload::OnChanged()
 {
-    const bool inTree = treeChanged;
-    treeChanged = false;
-    const QHash<QString, QDateTime> before = seen;
+    const bool saved = fileSaved;
+    fileSaved = false;
+    const auto before = seen;
     Watch();
-    if (QFileInfo(folder).isDir() && (inTree || seen != before))
+    if (QFileInfo(folder).isDir() && (saved || seen != before))
         page->Reload();
 }
 
@@ -79,15 +102,14 @@ void LiveReload::Watch()
     if (folder.isEmpty())
         return;
     watcher = new QFileSystemWatcher(this);
-    connect(watcher, &QFileSystemWatcher::fileChanged, this, &LiveReload::OnTreeChanged);
-    connect(watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString &path) {
-        // The parent tells when the folder is replaced, but also of its neighbours: those
-        // reload only when what is watched looks different afterwards.
-        if (path == QFileInfo(folder).absolutePath() && path != folder)
-            debounce.start();
-        else
-            OnTreeChanged();
+    // A file saved in place always reloads. A folder, and the parent that tells when the
+    // folder is replaced, also change for files not watched: those reload only when what is
+    // watched looks different afterwards.
+    connect(watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        fileSaved = true;
+        debounce.start();
     });
+    connect(watcher, &QFileSystemWatcher::directoryChanged, &debounce, qOverload<>(&QTimer::start));
     const QString parent = QFileInfo(folder).absolutePath();
     if (parent != folder)
         watcher->addPath(parent);
@@ -107,15 +129,17 @@ void LiveReload::Watch()
         const QDir dir(folders.at(next));
         for (const QFileInfo &entry :
              dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-            if (entry.isDir() && !entry.isSymLink() && !IsSkipped(entry.fileName())) {
+            if (entry.isDir() && !entry.isSymLink() && !IsSkipped(entry.fileName()) &&
+                !ownFolders.contains(QDir::cleanPath(entry.absoluteFilePath()))) {
                 if (folders.size() < MaxWatchedFolders)
                     folders.append(entry.filePath());
                 else
                     bounded = true;
-            } else if (entry.isFile()) {
+            } else if (entry.isFile() && (ignoredFile.isEmpty() ||
+                                          !entry.absoluteFilePath().startsWith(ignoredFile))) {
                 if (files.size() < MaxWatchedFiles) {
                     files.append(entry.filePath());
-                    seen.insert(entry.filePath(), entry.lastModified());
+                    seen.insert(entry.filePath(), {entry.lastModified(), entry.size()});
                 } else {
                     bounded = true;
                 }
@@ -131,10 +155,4 @@ void LiveReload::Watch()
                           .arg(MaxWatchedFiles)
                           .arg(QDir::toNativeSeparators(folder)));
     boundReported = bounded;
-}
-
-void LiveReload::OnTreeChanged()
-{
-    treeChanged = true;
-    debounce.start();
 }

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <utility>
+
 class BrowserPage;
 
 // Reloads a page shown from a file when a file in its folder, or in a folder below, changes:
@@ -30,6 +32,9 @@ public:
     void SetEnabled(bool enabled);
     // Empty: the folder of the file the page shows.
     void SetWatchFolder(const QString &folder);
+    // A file this program writes, such as its state file, never reloads the page; nor do
+    // the files it is saved through, named after it.
+    void SetIgnoredFile(const QString &path);
 
 Q_SIGNALS:
     // For the status line: what is not watched, or what is again.
@@ -39,7 +44,6 @@ private:
     QString WantedFolder() const;
     void Watch();
     void OnChanged();
-    void OnTreeChanged();
 
     BrowserPage *page;
     QFileSystemWatcher *watcher = nullptr;
@@ -49,6 +53,9 @@ private:
     QString ownFolder;
     bool enabled = false;
     bool boundReported = false;
-    bool treeChanged = false;
-    QHash<QString, QDateTime> seen; // every file watched, when it last changed
+    bool fileSaved = false;
+    QString ignoredFile;
+    const QStringList ownFolders;
+    // Every file watched, when it last changed and its size.
+    QHash<QString, std::pair<QDateTime, qint64>> seen;
 };
