@@ -1,6 +1,7 @@
 #include "group/launcherwindow.h"
 
 #include <QGuiApplication>
+#include <QScreen>
 
 #include <xcb/xcb.h>
 
@@ -94,12 +95,16 @@ QList<QRect> LauncherWindows()
                 QList<quint32>(children, children + xcb_query_tree_children_length(tree.get()));
         }
     }
+    // X11 counts pixels; windows are placed in device-independent ones.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const qreal ratio = screen ? screen->devicePixelRatio() : 1;
     QList<QRect> found;
     for (quint32 window : windows) {
         if (!IsLauncher(c, window))
             continue;
         if (const std::optional<QRect> frame = Frame(c, root, window))
-            found.append(*frame);
+            found.append(QRectF(QRectF(*frame).topLeft() / ratio, QRectF(*frame).size() / ratio)
+                             .toAlignedRect());
     }
     return found;
 }

@@ -37,7 +37,7 @@ public:
     void SetIgnoredFile(const QString &path);
 
 Q_SIGNALS:
-    // For the status line: what is not watched, or what is again.
+    // For the status line: that some folders or files under the folder are not watched.
     void notice(const QString &text);
 
 private:

@@ -35,12 +35,14 @@ class TestGroupProcess : public QObject
 
     QString StatePath(int i) const { return dir.filePath(QStringLiteral("state%1.json").arg(i)); }
 
-    QJsonObject State(int i) const
+    static QJsonObject StateIn(const QString &path)
     {
-        QFile file(StatePath(i));
+        QFile file(path);
         return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
                                               : QJsonObject();
     }
+
+    QJsonObject State(int i) const { return StateIn(StatePath(i)); }
 
     // A point of the window's page ("view") or of the window ("frame"), from the right or the
     // bottom when negative, in screen coordinates.
@@ -111,7 +113,8 @@ class TestGroupProcess : public QObject
     }
 
     // An emulator of its own showing a page served over http from a folder it watches; a
-    // script saved there reloads it.
+    // script saved there reloads it once. Its state file is there too: rewritten at each
+    // load, it once made the page reload for ever.
     void WatchedServer()
     {
         const QString served = dir.filePath("served");
@@ -137,9 +140,10 @@ class TestGroupProcess : public QObject
         watching.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         watching.start(EMULATOR_PATH,
                        {"-windowsize", "720x1280", "-ppi", "320", "-zoom", "25", "-follow", "off",
-                        "-watch", served, "-state-file", StatePath(Emulators), url});
-        const auto loads = [this] { return State(Emulators).value("loads").toInt(); };
-        QTRY_VERIFY_WITH_TIMEOUT(loads() > 0 && State(Emulators).value("title").toString() == "ready",
+                        "-watch", served, "-state-file", served + "/state.json", url});
+        const auto state = [&served] { return StateIn(served + "/state.json"); };
+        const auto loads = [&state] { return state().value("loads").toInt(); };
+        QTRY_VERIFY_WITH_TIMEOUT(loads() > 0 && state().value("title").toString() == "ready",
                                  StartMs);
         const int before = loads();
         QFile script(served + "/js/app.js");
@@ -147,6 +151,8 @@ class TestGroupProcess : public QObject
         script.write("// saved\n");
         script.close();
         QTRY_COMPARE_WITH_TIMEOUT(loads(), before + 1, FollowMs);
+        QTest::qWait(NotFollowedMs);
+        QCOMPARE(loads(), before + 1);
         watching.terminate();
         if (!watching.waitForFinished(10000))
             watching.kill();
@@ -281,22 +287,26 @@ private Q_SLOTS:
     }
 
     // Every window showing the file reloads, Follow or not, once, for a file saved in its
-    // folder or below; also after the folder was deleted and made again. A page served over
-    // http reloads for a folder given with -watch.
+    // folder or below: also after the folder was deleted and made again, and in a folder of
+    // 300 files. A page served over http reloads for a folder given with -watch.
     void liveReload_data()
     {
-        QTest::addColumn<QString>("saved"); // under the site, or the served folder
-        QTest::addColumn<bool>("madeAgain");
-        QTest::newRow("page") << "follow.html" << false;
-        QTest::newRow("stylesheet in css/") << "css/style.css" << false;
-        QTest::newRow("folder deleted and made again") << "follow.html" << true;
-        QTest::newRow("-watch, http page") << "" << false;
+        QTest::addColumn<QString>("saved");  // under the site; empty: a page served over http
+        QTest::addColumn<QString>("before"); // what was done first, which reloaded too
+        const auto row = [](const char *name, const char *saved, const char *before) {
+            QTest::newRow(name) << QString(saved) << QString(before);
+        };
+        row("page", "follow.html", "");
+        row("stylesheet in css/", "css/style.css", "");
+        row("folder deleted and made again", "follow.html", "made again");
+        row("among 300 files", "299.js", "300 files");
+        row("-watch, http page", "", "");
     }
 
     void liveReload()
     {
         QFETCH(QString, saved);
-        QFETCH(bool, madeAgain);
+        QFETCH(QString, before);
         if (saved.isEmpty())
             return WatchedServer();
         const auto loadsNow = [this] {
@@ -306,11 +316,17 @@ private Q_SLOTS:
             return loads;
         };
         QList<int> loads = loadsNow();
-        if (madeAgain) {
-            QVERIFY(QDir(dir.filePath("site")).removeRecursively());
-            QTest::qWait(1000);
-            QVERIFY(MakeSite());
-            // Back, the pages reload once it is seen.
+        if (!before.isEmpty()) {
+            if (before == "made again") {
+                QVERIFY(QDir(dir.filePath("site")).removeRecursively());
+                QTest::qWait(1000);
+                QVERIFY(MakeSite());
+            } else {
+                for (int i = 0; i < 300; ++i) {
+                    QFile file(dir.filePath(QStringLiteral("site/%1.js").arg(i)));
+                    QVERIFY(file.open(QIODevice::WriteOnly));
+                }
+            }
             for (int i = 0; i < Emulators; ++i)
                 QTRY_VERIFY_WITH_TIMEOUT(State(i).value("loads").toInt() > loads[i], FollowMs);
             QTest::qWait(1000);
