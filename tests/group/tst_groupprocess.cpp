@@ -299,7 +299,7 @@ private Q_SLOTS:
         row("page", "follow.html", "");
         row("stylesheet in css/", "css/style.css", "");
         row("folder deleted and made again", "follow.html", "made again");
-        row("among 300 files", "299.js", "300 files");
+        row("among 300 files", "99.js", "300 files");
         row("-watch, http page", "", "");
     }
 
