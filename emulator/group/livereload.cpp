@@ -124,6 +124,8 @@ void LiveReload::Watch()
     QStringList folders{folder};
     QStringList files;
     seen.clear();
+    // A folder put in its place is another folder, even with files of the same times.
+    seen.insert(folder, {QFileInfo(folder).birthTime(), -1});
     bool bounded = false;
     for (qsizetype next = 0; next < folders.size(); ++next) {
         const QDir dir(folders.at(next));
