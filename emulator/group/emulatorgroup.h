@@ -2,6 +2,7 @@
 
 #include "groupmessage.h"
 #include "place.h"
+#include "windowplacement.h"
 
 #include <QObject>
 #include <QTimer>
@@ -58,6 +59,9 @@ Q_SIGNALS:
     void received(const GroupMessage &message);
     // Joined again after the owner went: the member tells where its window is.
     void rejoined();
+    // The owner moved this window, and chose its size, to make room for a newcomer; also a
+    // join's answer that came late.
+    void arranged(const GroupMessage &where);
 
 private:
     bool Connect();
@@ -67,6 +71,7 @@ private:
     void Remember(quint64 member, const GroupMessage &message);
     GroupMessage Welcome(const GroupMessage &hello, quint64 member);
     void Relay(quint64 from, const GroupMessage &message);
+    std::optional<Placement> Reshare(quint64 newcomer, const QRect &screen);
 
     LocalChannel::Place place;
     std::unique_ptr<LocalChannel::Server> server;
@@ -77,6 +82,7 @@ private:
     int retryMs = FirstRetryMs; // doubles while joining fails
     // Kept by the owner: every member's window (this one's under 0) and the group's address.
     std::map<quint64, QRect> frames;
+    std::map<quint64, QList<QSize>> offered; // each member's frame sizes, as it joined
     std::set<quint64> peers;
     QUrl address;
     std::optional<GroupMessage> welcome; // the answer awaited by Join

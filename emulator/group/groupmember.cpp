@@ -85,6 +85,7 @@ GroupMember::GroupMember(EmulatorWindow *emulatorWindow, const EmulatorRequest &
         window->SetStartAddress(welcome.address.toString());
 
     connect(group, &EmulatorGroup::received, this, &GroupMember::OnReceived);
+    connect(group, &EmulatorGroup::arranged, this, &GroupMember::Arrange);
     connect(group, &EmulatorGroup::rejoined, this, [this] {
         AnnounceWindow();
         if (Following() && IsFollowableAddress(window->page()->url()))
@@ -136,12 +137,14 @@ void GroupMember::Arrange(const GroupMessage &welcome)
     if (!welcome.position || !CanPlaceWindows())
         return;
     // The owner is a peer: its choice is one of ours or none.
-    if (welcome.choice > 0 && welcome.choice < zoomChoices.size()) {
-        window->SetZoomPercent(zoomChoices.at(welcome.choice));
-        window->statusBar()->showMessage(
-            QStringLiteral("Zoomed out to %1% to fit beside the other windows")
-                .arg(zoomChoices.at(welcome.choice)),
-            StatusMessageMs);
+    if (welcome.choice != zoomChoice && welcome.choice < zoomChoices.size()) {
+        zoomChoice = welcome.choice;
+        window->SetZoomPercent(zoomChoices.at(zoomChoice));
+        if (zoomChoice > 0)
+            window->statusBar()->showMessage(
+                QStringLiteral("Zoomed out to %1% to share the screen with the other windows")
+                    .arg(zoomChoices.at(zoomChoice)),
+                StatusMessageMs);
     }
     window->move(*welcome.position);
 }

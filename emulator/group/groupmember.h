@@ -53,4 +53,5 @@ private:
     QAction *followAction = nullptr;
     QTimer windowMoved;
     QList<int> zoomChoices; // the zoom of each frame size offered to the group
+    int zoomChoice = 0;     // the one taken
 };

@@ -91,5 +91,31 @@ Placement PlaceWindow(const QList<QRect> &existing, const QList<QSize> &sizes,
             return {*place, i};
     }
     const int smallest = static_cast<int>(sizes.size()) - 1;
-    return {LeastCovering(existing, sizes.at(smallest), available), smallest};
+    return {LeastCovering(existing, sizes.at(smallest), available), smallest, false};
+}
+
+std::optional<QList<Placement>> ShareScreen(const QList<QList<QSize>> &windows,
+                                            const QList<QRect> &fixed, const QRect &available,
+                                            int gap)
+{
+    qsizetype levels = 0;
+    for (const QList<QSize> &sizes : windows)
+        levels = qMax(levels, sizes.size());
+    for (qsizetype level = 0; level < levels; ++level) {
+        QList<QRect> taken = fixed;
+        QList<Placement> placements;
+        for (const QList<QSize> &sizes : windows) {
+            if (sizes.isEmpty())
+                return std::nullopt;
+            const int choice = static_cast<int>(qMin(level, sizes.size() - 1));
+            const std::optional<QPoint> place = FreePlace(taken, sizes.at(choice), available, gap);
+            if (!place)
+                break;
+            placements.append({*place, choice});
+            taken.append(QRect(*place, sizes.at(choice)));
+        }
+        if (placements.size() == windows.size())
+            return placements;
+    }
+    return std::nullopt;
 }

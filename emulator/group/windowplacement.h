@@ -5,10 +5,13 @@
 #include <QRect>
 #include <QSize>
 
+#include <optional>
+
 struct Placement
 {
     QPoint position;
-    int choice = 0; // which of the sizes offered
+    int choice = 0;   // which of the sizes offered
+    bool free = true; // false: no place was free, it covers others
 };
 
 // Where a new window goes among the `existing` frames (other windows, ours and not) within
@@ -20,3 +23,11 @@ struct Placement
 // same frames always give the same place.
 Placement PlaceWindow(const QList<QRect> &existing, const QList<QSize> &sizes,
                       const QRect &available, int gap);
+
+// Every window of `windows` (each with its frame sizes, the preferred first) placed anew,
+// in order, clear of the `fixed` frames and of one another: all at their first size where
+// they fit so, else all a size further down their lists, and so on. Nothing when even
+// their smallest sizes do not fit side by side.
+std::optional<QList<Placement>> ShareScreen(const QList<QList<QSize>> &windows,
+                                            const QList<QRect> &fixed, const QRect &available,
+                                            int gap);

@@ -172,6 +172,43 @@ private Q_SLOTS:
                 frames.append(frame);
             }
         }
+        // Zoomed out together, as the owner asks when a newcomer finds no room, six share
+        // 1280x1024 side by side; seven do not.
+        const QRect screen(0, 0, 1280, 1024);
+        const auto shared = ShareScreen(QList<QList<QSize>>(6, sizes), {}, screen, 8);
+        QVERIFY(shared && shared->size() == 6);
+        QList<QRect> frames;
+        for (const Placement &placed : *shared) {
+            const QRect frame(placed.position, sizes.at(placed.choice));
+            QVERIFY(screen.contains(frame));
+            for (const QRect &other : std::as_const(frames))
+                QVERIFY(!frame.intersects(other));
+            frames.append(frame);
+        }
+        QVERIFY(!ShareScreen(QList<QList<QSize>>(7, sizes), {}, screen, 8));
+    }
+
+    // A third window finds no room: the owner's and the other member's windows zoom out
+    // with it, and all three share the screen.
+    void reshare()
+    {
+        QTemporaryDir dir;
+        const LocalChannel::Place place(dir.path(), QStringLiteral("group"));
+        const QRect screen(0, 0, 900, 800);
+        const QList<QSize> sizes{{400, 700}, {200, 350}};
+        EmulatorGroup owner(place), member(place), newcomer(place);
+        QSignalSpy ownerMoved(&owner, &EmulatorGroup::arranged);
+        QSignalSpy memberMoved(&member, &EmulatorGroup::arranged);
+        QCOMPARE(owner.Join(sizes, screen).position, QPoint(0, 0));
+        QCOMPARE(member.Join(sizes, screen).position, QPoint(408, 0));
+        const GroupMessage welcome = newcomer.Join(sizes, screen);
+        QCOMPARE(welcome.position, QPoint(416, 0));
+        QCOMPARE(welcome.choice, 1);
+        QTRY_COMPARE(memberMoved.size(), 1);
+        QCOMPARE(memberMoved.at(0).at(0).value<GroupMessage>().position, QPoint(208, 0));
+        QCOMPARE(memberMoved.at(0).at(0).value<GroupMessage>().choice, 1);
+        QCOMPARE(ownerMoved.size(), 1);
+        QCOMPARE(ownerMoved.at(0).at(0).value<GroupMessage>().position, QPoint(0, 0));
     }
 
     // Windows starting one after another get places of their own and the group's address;
