@@ -150,44 +150,6 @@ private Q_SLOTS:
         QCOMPARE(PlaceWindow(existing, sizes, screen, 10).position, placed.position);
     }
 
-    // Phones fitting the screen's height, offered down to 50%, one after another: side by
-    // side at their zoom, then one zoomed out into what is left (1920 wide: the fifth); the
-    // rest, with no room, never land on another's corner (the ninth once covered the first).
-    void placeMany()
-    {
-        QList<QSize> sizes;
-        for (int percent = 100; percent >= 50; percent -= 5)
-            sizes.append(QSize(411 * percent / 100, 914 * percent / 100 + 80));
-        for (const auto &[screen, sharing] :
-             {std::pair{QRect(0, 0, 1280, 1024), 3}, std::pair{QRect(0, 0, 1920, 1080), 5}}) {
-            QList<QRect> frames;
-            for (int i = 0; i < 9; ++i) {
-                const Placement placed = PlaceWindow(frames, sizes, screen, 8);
-                const QRect frame(placed.position, sizes.at(placed.choice));
-                QVERIFY(screen.contains(frame));
-                for (const QRect &other : std::as_const(frames)) {
-                    QVERIFY(i >= sharing || !frame.intersects(other));
-                    QVERIFY((frame.topLeft() - other.topLeft()).manhattanLength() >= 32);
-                }
-                frames.append(frame);
-            }
-        }
-        // Zoomed out together, as the owner asks when a newcomer finds no room, six share
-        // 1280x1024 side by side; seven do not.
-        const QRect screen(0, 0, 1280, 1024);
-        const auto shared = ShareScreen(QList<QList<QSize>>(6, sizes), {}, screen, 8);
-        QVERIFY(shared && shared->size() == 6);
-        QList<QRect> frames;
-        for (const Placement &placed : *shared) {
-            const QRect frame(placed.position, sizes.at(placed.choice));
-            QVERIFY(screen.contains(frame));
-            for (const QRect &other : std::as_const(frames))
-                QVERIFY(!frame.intersects(other));
-            frames.append(frame);
-        }
-        QVERIFY(!ShareScreen(QList<QList<QSize>>(7, sizes), {}, screen, 8));
-    }
-
     // A third window finds no room: the owner's and the other member's windows zoom out
     // with it, and all three share the screen.
     void reshare()
