@@ -19,7 +19,8 @@ struct Placement
 // display zoom it may take, the preferred first: the first that has a free place takes it,
 // the first such place in reading order; rows start at the top, level with other windows and
 // below them, places in a row at the left and at either side of them. When none fits, the
-// smallest goes where it covers the least of the others, never onto another's corner. The
+// last size goes where it covers the least of the others, off every other's corner while
+// the screen has room for that. The
 // same frames always give the same place.
 Placement PlaceWindow(const QList<QRect> &existing, const QList<QSize> &sizes,
                       const QRect &available, int gap);
