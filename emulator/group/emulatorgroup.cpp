@@ -194,7 +194,8 @@ void EmulatorGroup::OnPeerFrame(quint64 peer, const QByteArray &payload)
     const std::optional<GroupMessage> message = ParseGroupMessage(payload);
     if (!message)
         return;
-    if (message->kind == GroupMessage::Hello)
+    // One answer a connection: a member says hello once, and placing is not free.
+    if (message->kind == GroupMessage::Hello && offered.count(peer) == 0)
         server->Send(peer, EncodeGroupMessage(Welcome(*message, peer)));
     Remember(peer, *message);
     if (message->IsAction()) {

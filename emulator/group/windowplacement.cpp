@@ -9,6 +9,7 @@ namespace {
 
 // Where windows go when none has a free place, and how near another's corner counts as on it.
 constexpr int CascadeStep = 32;
+constexpr int MaxCascadePlaces = 64; // across and down
 
 bool IsFree(const QRect &candidate, const QList<QRect> &existing, int gap)
 {
@@ -61,13 +62,17 @@ bool OnCorner(QPoint corner, const QList<QRect> &existing)
 // as one is.
 QPoint LeastCovering(const QList<QRect> &existing, QSize size, const QRect &available)
 {
-    const int xs = qMax(0, (available.width() - size.width()) / CascadeStep);
-    const int ys = qMax(0, (available.height() - size.height()) / CascadeStep);
+    // Steps grow on a screen so large that the places would be too many to weigh.
+    const QSize room = (available.size() - size).expandedTo(QSize(0, 0));
+    const QPoint step(qMax(CascadeStep, room.width() / MaxCascadePlaces),
+                      qMax(CascadeStep, room.height() / MaxCascadePlaces));
+    const int xs = room.width() / step.x();
+    const int ys = room.height() / step.y();
     QPoint best = available.topLeft();
     std::pair<bool, qint64> least{true, std::numeric_limits<qint64>::max()};
     for (int j = 0; j <= ys; ++j) {
         for (int i = 0; i <= xs; ++i) {
-            const QPoint corner = available.topLeft() + QPoint(i, j) * CascadeStep;
+            const QPoint corner = available.topLeft() + QPoint(i * step.x(), j * step.y());
             const std::pair<bool, qint64> cost{OnCorner(corner, existing),
                                                Covered(QRect(corner, size), existing)};
             if (cost < least) {
