@@ -303,6 +303,12 @@ const std::vector<Option> &Options()
              QStringLiteral("reload a file page when its folder changes (default %1)").arg(On),
              onOrOff, QStringLiteral("using %1").arg(On),
              Into<ReadSwitch, &EmulatorRequest::liveReload>},
+            {Watch, QStringLiteral("DIR"),
+             QStringLiteral("with live reload, reload any page, also served over http(s), "
+                            "when a file under DIR changes"),
+             QStringLiteral("expected a folder's path"),
+             QStringLiteral("watching a file page's own folder"),
+             Into<ReadPath, &EmulatorRequest::watchFolder>},
             {StateFile, file,
              QStringLiteral("keep the page's address, scroll and title there as JSON"), aFile,
              QStringLiteral("no state is written"),

@@ -21,6 +21,7 @@ inline constexpr QLatin1String Orientation{"-orientation"};  // portrait or land
 inline constexpr QLatin1String Screenshot{"-screenshot"};    // PNG file, then exit
 inline constexpr QLatin1String Follow{"-follow"};            // on or off
 inline constexpr QLatin1String LiveReload{"-live-reload"};   // on or off
+inline constexpr QLatin1String Watch{"-watch"};              // folder whose changes reload
 inline constexpr QLatin1String StateFile{"-state-file"};     // JSON file kept up to date
 inline constexpr QLatin1String Chromium{"-chromium"};        // the browser program to drive
 inline constexpr QLatin1String Help{"-help"};                // also "--help"; no value
@@ -121,6 +122,7 @@ struct EmulatorRequest
     ScreenOrientation orientation = ScreenOrientation::Natural;
     bool follow = true;     // mirror the group's navigation, scrolling and clicks
     bool liveReload = true; // reload a file: page when its folder changes
+    QString watchFolder;    // reload any page when this folder changes; empty: the file's
     QString stateFilePath;  // for scripts: the page's state, rewritten as it changes
     QString chromiumPath;   // empty: see ChromiumProgram
     PageConditions conditions;

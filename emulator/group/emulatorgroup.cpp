@@ -39,13 +39,14 @@ bool EmulatorGroup::IsJoined() const
     return server || (client && client->IsConnected());
 }
 
-GroupMessage EmulatorGroup::Join(QSize frameSize, const QRect &screen, int waitMs)
+GroupMessage EmulatorGroup::Join(const QList<QSize> &frameSizes, const QRect &screen, int waitMs)
 {
     GroupMessage answer = GroupMessage::Of(GroupMessage::Welcome);
-    if (!Connect())
+    if (frameSizes.isEmpty() || !Connect())
         return answer;
     GroupMessage hello = GroupMessage::Of(GroupMessage::Hello);
-    hello.size = frameSize;
+    hello.size = frameSizes.constFirst();
+    hello.smaller = frameSizes.mid(1, GroupLimits::MaxSmallerSizes);
     hello.rect = screen;
     if (server)
         return Welcome(hello, 0);
@@ -77,6 +78,7 @@ bool EmulatorGroup::Connect()
         connect(server.get(), &LocalChannel::Server::peerDisconnected, this, [this](quint64 peer) {
             peers.erase(peer);
             frames.erase(peer);
+            offered.erase(peer);
         });
         return true;
     }
@@ -134,16 +136,57 @@ void EmulatorGroup::Remember(quint64 member, const GroupMessage &message)
 
 GroupMessage EmulatorGroup::Welcome(const GroupMessage &hello, quint64 member)
 {
-    QList<QRect> others;
+    QList<QRect> others = obstacles ? obstacles() : QList<QRect>();
     for (const auto &entry : frames) {
         if (entry.first != member)
             others.append(entry.second);
     }
+    const QList<QSize> sizes = QList<QSize>{hello.size} + hello.smaller;
+    offered[member] = sizes;
+    Placement placement = PlaceWindow(others, sizes, hello.rect, WindowGap);
+    if (!placement.free)
+        placement = Reshare(member, hello.rect).value_or(placement);
     GroupMessage answer = GroupMessage::Navigation(GroupMessage::Welcome, address);
-    answer.position = PlaceWindow(others, hello.size, hello.rect, WindowGap);
+    answer.position = placement.position;
+    answer.choice = placement.choice;
     // Taken at once, so that windows starting together do not get the same place.
-    frames[member] = QRect(*answer.position, hello.size);
+    frames[member] = QRect(placement.position, sizes.at(placement.choice));
     return answer;
+}
+
+// No room for a newcomer: every window that offered smaller sizes zooms out with it, as
+// far as they then all fit. The others, and other programs' windows, stay as they are.
+std::optional<Placement> EmulatorGroup::Reshare(quint64 newcomer, const QRect &screen)
+{
+    QList<QRect> fixed = obstacles ? obstacles() : QList<QRect>();
+    QList<quint64> members;
+    QList<QList<QSize>> windows;
+    for (const auto &[member, frame] : frames) {
+        const auto sizes = offered.find(member);
+        if (member == newcomer)
+            continue;
+        if (sizes == offered.end()) {
+            fixed.append(frame);
+        } else {
+            members.append(member);
+            windows.append(sizes->second);
+        }
+    }
+    windows.append(offered[newcomer]);
+    const std::optional<QList<Placement>> shared = ShareScreen(windows, fixed, screen, WindowGap);
+    if (!shared)
+        return std::nullopt;
+    for (qsizetype i = 0; i < members.size(); ++i) {
+        GroupMessage move = GroupMessage::Of(GroupMessage::Welcome);
+        move.position = shared->at(i).position;
+        move.choice = shared->at(i).choice;
+        frames[members[i]] = QRect(*move.position, windows[i].at(move.choice));
+        if (members[i] == 0)
+            Q_EMIT arranged(move);
+        else
+            server->Send(members[i], EncodeGroupMessage(move));
+    }
+    return shared->constLast();
 }
 
 void EmulatorGroup::OnPeerFrame(quint64 peer, const QByteArray &payload)
@@ -151,7 +194,8 @@ void EmulatorGroup::OnPeerFrame(quint64 peer, const QByteArray &payload)
     const std::optional<GroupMessage> message = ParseGroupMessage(payload);
     if (!message)
         return;
-    if (message->kind == GroupMessage::Hello)
+    // One answer a connection: a member says hello once, and placing is not free.
+    if (message->kind == GroupMessage::Hello && offered.count(peer) == 0)
         server->Send(peer, EncodeGroupMessage(Welcome(*message, peer)));
     Remember(peer, *message);
     if (message->IsAction()) {
@@ -175,10 +219,11 @@ void EmulatorGroup::OnMemberFrame(const QByteArray &payload)
     const std::optional<GroupMessage> message = ParseGroupMessage(payload);
     if (!message)
         return;
-    if (message->kind == GroupMessage::Welcome) {
+    if (message->kind == GroupMessage::Welcome && waiting) {
         welcome = message;
-        if (waiting)
-            waiting->quit();
+        waiting->quit();
+    } else if (message->kind == GroupMessage::Welcome) {
+        Q_EMIT arranged(*message);
     } else if (message->IsAction()) {
         Q_EMIT received(*message);
     }

@@ -2,10 +2,12 @@
 
 #include "groupmessage.h"
 #include "place.h"
+#include "windowplacement.h"
 
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -40,9 +42,12 @@ public:
     explicit EmulatorGroup(const LocalChannel::Place &place, QObject *parent = nullptr);
     ~EmulatorGroup() override;
 
-    // Joins, as the owner when no one else is, and asks where a window of `frameSize` goes on
-    // `screen`. Waits for the answer at most `waitMs`; no position when it did not come.
-    GroupMessage Join(QSize frameSize, const QRect &screen, int waitMs = 1000);
+    // Joins, as the owner when no one else is, and asks where a window goes on `screen`, and
+    // which of its `frameSizes` (the preferred first, then smaller ones) it takes there. Waits
+    // for the answer at most `waitMs`; no position when it did not come.
+    GroupMessage Join(const QList<QSize> &frameSizes, const QRect &screen, int waitMs = 1000);
+    // Windows of other programs that newcomers are kept clear of, asked while owning.
+    void SetObstacles(std::function<QList<QRect>()> find) { obstacles = std::move(find); }
     bool IsOwner() const { return server != nullptr; }
     bool IsJoined() const;
 
@@ -54,6 +59,9 @@ Q_SIGNALS:
     void received(const GroupMessage &message);
     // Joined again after the owner went: the member tells where its window is.
     void rejoined();
+    // The owner moved this window, and chose its size, to make room for a newcomer; also a
+    // join's answer that came late.
+    void arranged(const GroupMessage &where);
 
 private:
     bool Connect();
@@ -63,6 +71,7 @@ private:
     void Remember(quint64 member, const GroupMessage &message);
     GroupMessage Welcome(const GroupMessage &hello, quint64 member);
     void Relay(quint64 from, const GroupMessage &message);
+    std::optional<Placement> Reshare(quint64 newcomer, const QRect &screen);
 
     LocalChannel::Place place;
     std::unique_ptr<LocalChannel::Server> server;
@@ -73,8 +82,10 @@ private:
     int retryMs = FirstRetryMs; // doubles while joining fails
     // Kept by the owner: every member's window (this one's under 0) and the group's address.
     std::map<quint64, QRect> frames;
+    std::map<quint64, QList<QSize>> offered; // each member's frame sizes, as it joined
     std::set<quint64> peers;
     QUrl address;
     std::optional<GroupMessage> welcome; // the answer awaited by Join
     QEventLoop *waiting = nullptr;
+    std::function<QList<QRect>()> obstacles;
 };

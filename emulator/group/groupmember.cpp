@@ -1,6 +1,8 @@
 #include "group/groupmember.h"
 
+#include "core/displayzoom.h"
 #include "group/emulatorgroup.h"
+#include "group/launcherwindow.h"
 #include "group/livereload.h"
 #include "ui/emulatorwindow.h"
 
@@ -22,6 +24,8 @@ namespace {
 
 constexpr int WindowMovedMs = 150;
 constexpr int StatusMessageMs = 10000;
+// The zooms a window offers the group, in percent apart at least.
+constexpr int ZoomChoiceStep = 5;
 
 QString FollowScript()
 {
@@ -61,7 +65,11 @@ GroupMember::GroupMember(EmulatorWindow *emulatorWindow, const EmulatorRequest &
     group = new EmulatorGroup(LocalChannel::Place::ForName(EmulatorGroup::ChannelName(), fallback),
                               this);
     liveReload = new LiveReload(window->page(), this);
+    liveReload->SetWatchFolder(request.watchFolder);
+    liveReload->SetIgnoredFile(request.stateFilePath);
     liveReload->SetEnabled(request.liveReload);
+    connect(liveReload, &LiveReload::notice, window->statusBar(),
+            [this](const QString &text) { window->statusBar()->showMessage(text); });
     BuildActions(request);
     InstallFollowScript();
 
@@ -70,12 +78,14 @@ GroupMember::GroupMember(EmulatorWindow *emulatorWindow, const EmulatorRequest &
     window->FitWindow();
     const QScreen *screen = window->screen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1, 1);
-    const GroupMessage welcome = group->Join(window->size() + window->FrameSize(), available);
+    group->SetObstacles(&LauncherWindows);
+    const GroupMessage welcome = group->Join(FrameSizes(request.zoomPercent), available);
     Arrange(welcome);
     if (request.follow && request.address.isEmpty() && !welcome.address.isEmpty())
         window->SetStartAddress(welcome.address.toString());
 
     connect(group, &EmulatorGroup::received, this, &GroupMember::OnReceived);
+    connect(group, &EmulatorGroup::arranged, this, &GroupMember::Arrange);
     connect(group, &EmulatorGroup::rejoined, this, [this] {
         AnnounceWindow();
         if (Following() && IsFollowableAddress(window->page()->url()))
@@ -98,10 +108,45 @@ bool GroupMember::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
+// The frame at the zoom asked for, then at lower ones down to the smallest step, for the
+// group to take the largest that has a free place. Sizes the toolbars hold are offered once.
+QList<QSize> GroupMember::FrameSizes(int askedPercent)
+{
+    const auto frame = [this] { return window->size() + window->FrameSize(); };
+    QList<QSize> sizes{frame()};
+    zoomChoices = {askedPercent};
+    const int from = qRound(window->displayZoom() * 100);
+    const int lowest = DisplayZoom::Steps().constFirst();
+    if (!CanPlaceWindows() || from <= lowest)
+        return sizes;
+    const int step = qMax(ZoomChoiceStep, (from - lowest + GroupLimits::MaxSmallerSizes - 1) /
+                                              GroupLimits::MaxSmallerSizes);
+    for (int percent = from - step; percent > lowest - step; percent -= step) {
+        window->SetZoomPercent(qMax(percent, lowest));
+        if (frame() != sizes.constLast()) {
+            sizes.append(frame());
+            zoomChoices.append(qMax(percent, lowest));
+        }
+    }
+    window->SetZoomPercent(askedPercent);
+    return sizes;
+}
+
 void GroupMember::Arrange(const GroupMessage &welcome)
 {
-    if (welcome.position && CanPlaceWindows())
-        window->move(*welcome.position);
+    if (!welcome.position || !CanPlaceWindows())
+        return;
+    // The owner is a peer: its choice is one of ours or none.
+    if (welcome.choice != zoomChoice && welcome.choice < zoomChoices.size()) {
+        zoomChoice = welcome.choice;
+        window->SetZoomPercent(zoomChoices.at(zoomChoice));
+        if (zoomChoice > 0)
+            window->statusBar()->showMessage(
+                QStringLiteral("Zoomed out to %1% to share the screen with the other windows")
+                    .arg(zoomChoices.at(zoomChoice)),
+                StatusMessageMs);
+    }
+    window->move(*welcome.position);
 }
 
 void GroupMember::AnnounceWindow()
@@ -140,7 +185,7 @@ void GroupMember::BuildActions(const EmulatorRequest &request)
         group->Publish(GroupMessage::Of(GroupMessage::Reload));
         window->page()->Reload();
     });
-    auto *live = new QAction(QStringLiteral("Reload when the file is saved"), window);
+    auto *live = new QAction(QStringLiteral("Reload when a file is saved"), window);
     live->setCheckable(true);
     live->setChecked(request.liveReload);
     connect(live, &QAction::toggled, liveReload, &LiveReload::SetEnabled);

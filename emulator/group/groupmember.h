@@ -36,6 +36,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QList<QSize> FrameSizes(int askedPercent);
     void Arrange(const GroupMessage &welcome);
     void BuildActions(const EmulatorRequest &request);
     void InstallFollowScript();
@@ -51,4 +52,6 @@ private:
     LiveReload *liveReload;
     QAction *followAction = nullptr;
     QTimer windowMoved;
+    QList<int> zoomChoices; // the zoom of each frame size offered to the group
+    int zoomChoice = 0;     // the one taken
 };

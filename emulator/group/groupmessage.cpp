@@ -81,6 +81,17 @@ bool ReadFields(const QJsonObject &object, GroupMessage &message)
             return false;
         message.size = QSize(size->at(0), size->at(1));
         message.rect = *screen;
+        const QJsonValue smaller = object.value(QLatin1String("smaller"));
+        if (smaller.isUndefined())
+            return true;
+        if (!smaller.isArray() || smaller.toArray().size() > GroupLimits::MaxSmallerSizes)
+            return false;
+        for (const QJsonValue &item : smaller.toArray()) {
+            const auto other = ReadNumbers(item, 2);
+            if (!other || other->at(0) <= 0 || other->at(1) <= 0)
+                return false;
+            message.smaller.append(QSize(other->at(0), other->at(1)));
+        }
         return true;
     }
     case GroupMessage::Welcome: {
@@ -90,6 +101,14 @@ bool ReadFields(const QJsonObject &object, GroupMessage &message)
             if (!numbers)
                 return false;
             message.position = QPoint(numbers->at(0), numbers->at(1));
+        }
+        const QJsonValue choice = object.value(QLatin1String("choice"));
+        if (!choice.isUndefined()) {
+            const double number = choice.toDouble(NAN);
+            if (!(number >= 0 && number <= GroupLimits::MaxSmallerSizes) ||
+                number != std::floor(number))
+                return false;
+            message.choice = static_cast<int>(number);
         }
         const QJsonValue address = object.value(QLatin1String("address"));
         if (address.isUndefined())
@@ -171,11 +190,19 @@ QByteArray EncodeGroupMessage(const GroupMessage &message)
         object.insert(QLatin1String("screen"),
                       Numbers({message.rect.x(), message.rect.y(), message.rect.width(),
                                message.rect.height()}));
+        if (!message.smaller.isEmpty()) {
+            QJsonArray smaller;
+            for (const QSize &size : message.smaller)
+                smaller.append(Numbers({size.width(), size.height()}));
+            object.insert(QLatin1String("smaller"), smaller);
+        }
         break;
     case GroupMessage::Welcome:
         if (message.position)
             object.insert(QLatin1String("position"),
                           Numbers({message.position->x(), message.position->y()}));
+        if (message.choice > 0)
+            object.insert(QLatin1String("choice"), message.choice);
         if (!message.address.isEmpty())
             object.insert(QLatin1String("address"), message.address.toString(QUrl::FullyEncoded));
         break;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QMetaType>
 #include <QPoint>
 #include <QRect>
@@ -34,7 +35,9 @@ struct GroupMessage
     QUrl address;                   // Welcome (may be empty), Address, Navigate, Open
     double fraction{};              // Scroll: 0 at the top, 1 at the bottom
     QString path;                   // Click: the element's path
-    QSize size;                     // Hello
+    QSize size;                     // Hello: the frame at the zoom asked for
+    QList<QSize> smaller;           // Hello: the frame at each lower zoom it may take instead
+    int choice = 0;                 // Welcome: 0 for size, i for smaller[i - 1]
     QRect rect;                     // Hello: the screen's available area; Window: the frame
     std::optional<QPoint> position; // Welcome
 
@@ -58,6 +61,7 @@ inline constexpr int MaxAddressLength = 8192;
 inline constexpr int MaxPathLength = 2048;
 inline constexpr int MaxPathDepth = 64;
 inline constexpr int MaxCoordinate = 65535;
+inline constexpr int MaxSmallerSizes = 16;
 } // namespace GroupLimits
 
 QByteArray EncodeGroupMessage(const GroupMessage &message);

@@ -44,6 +44,8 @@ public:
     // As small as the device and the toolbars allow: the toolbars share one row above a
     // device wide enough for both, else take one row each.
     void FitWindow();
+    // The display zoom in percent, 0 to fit the screen; the window takes the size it gives.
+    void SetZoomPercent(int percent);
     // What the window's frame adds to its size: as the window system has it once shown, else
     // a usual title bar and thin borders.
     QSize FrameSize() const;
@@ -76,7 +78,6 @@ private:
     void UpdateEmulateMenu();
     void ConnectPage();
     void OnStarted(bool active, const QString &problem);
-    void SetZoomPercent(int percent);
     void StepZoom(bool in);
     void Rotate();
     void ApplyDisplay();

@@ -119,11 +119,11 @@ private Q_SLOTS:
     {
         const QString help = EmulatorHelpText();
         for (const char *name :
-             {"-windowsize",   "-ppi",          "-input",       "-user-agent",   "-profile-name",
-              "-dump-metrics", "-zoom",         "-orientation", "-screenshot",   "-follow",
-              "-live-reload",  "-state-file",   "-chromium",    "-color-scheme", "-reduced-motion",
-              "-network",      "-cpu-slowdown", "-geolocation", "-safe-area",    "-help",
-              "--help"}) {
+             {"-windowsize",     "-ppi",     "-input",        "-user-agent",  "-profile-name",
+              "-dump-metrics",   "-zoom",    "-orientation",  "-screenshot",  "-follow",
+              "-live-reload",    "-watch",   "-state-file",   "-chromium",    "-color-scheme",
+              "-reduced-motion", "-network", "-cpu-slowdown", "-geolocation", "-safe-area",
+              "-help",           "--help"}) {
             const QRegularExpression line(
                 QStringLiteral("\n  (-help, )?%1[ ,]").arg(QLatin1String(name)));
             QVERIFY2(line.match(help).hasMatch(), name);

@@ -27,7 +27,9 @@ private Q_SLOTS:
               "{'type':'open','address':'file:///tmp/a%20b.html'}",
               "{'type':'click','path':'html > body:nth-of-type(1) > my-el > a:nth-of-type(12)'}",
               "{'type':'welcome','position':[-10,20]}",
-              "{'type':'hello','size':[300,600],'screen':[0,0,1280,1024]}"})
+              "{'type':'hello','size':[300,600],'screen':[0,0,1280,1024]}",
+              "{'type':'hello','size':[300,600],'screen':[0,0,9,9],'smaller':[[200,400]]}",
+              "{'type':'welcome','position':[0,0],'choice':16}"})
             row(payload, payload);
         // Fields a kind does not have are dropped, fractions clamped.
         row("{'type':'reload','address':'javascript:x','eval':'y'}", "{'type':'reload'}");
@@ -57,6 +59,11 @@ private Q_SLOTS:
                  "{'type':'window','frame':[0,0,10]}",
                  "{'type':'hello','size':[1e9,600],'screen':[0,0,1280,1024]}",
                  "{'type':'welcome','position':[1]}",
+                 "{'type':'welcome','choice':17}",
+                 "{'type':'welcome','choice':-1}",
+                 "{'type':'welcome','choice':0.5}",
+                 "{'type':'hello','size':[3,6],'screen':[0,0,9,9],'smaller':[[0,4]]}",
+                 "{'type':'hello','size':[3,6],'screen':[0,0,9,9],'smaller':[2,4]}",
                  "{'type':'shutdown'}",
                  "['navigate']",
                  "{'type':'reload'",
@@ -67,6 +74,11 @@ private Q_SLOTS:
             "https://a.b/" + QByteArray(GroupLimits::MaxAddressLength, 'x');
         QTest::newRow("long address")
             << QByteArray("{'type':'navigate','address':'" + longAddress + "\"}") << QByteArray();
+        QStringList many(GroupLimits::MaxSmallerSizes + 1, QStringLiteral("[1,1]"));
+        QTest::newRow("too many sizes")
+            << QByteArray("{'type':'hello','size':[3,6],'screen':[0,0,9,9],'smaller':[" +
+                          many.join(',').toUtf8() + "]}")
+            << QByteArray();
         QStringList deep(GroupLimits::MaxPathDepth + 1, QStringLiteral("div"));
         QTest::newRow("deep path")
             << QByteArray("{'type':'click','path':'" + deep.join(" > ").toUtf8() + "\"}")
@@ -89,35 +101,76 @@ private Q_SLOTS:
 
     void place_data()
     {
-        QTest::addColumn<QList<QRect>>("existing");
-        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QList<QRect>>("existing"); // other emulators and the launcher
+        QTest::addColumn<QList<QSize>>("sizes");    // at the zoom asked for, then lower ones
         QTest::addColumn<QPoint>("expected");
-        const QSize phone(400, 500);
-        QTest::newRow("first") << QList<QRect>{} << phone << QPoint(0, 20);
-        QTest::newRow("beside") << QList<QRect>{{0, 20, 400, 500}} << phone << QPoint(410, 20);
-        QTest::newRow("into a gap")
-            << QList<QRect>{{0, 20, 400, 500}, {820, 20, 400, 500}} << phone << QPoint(410, 20);
+        QTest::addColumn<int>("choice");
+        const QList<QSize> phone{{400, 500}};
+        QTest::newRow("first") << QList<QRect>{} << phone << QPoint(0, 20) << 0;
+        QTest::newRow("beside") << QList<QRect>{{0, 20, 400, 500}} << phone << QPoint(410, 20) << 0;
+        QTest::newRow("into a gap") << QList<QRect>{{0, 20, 400, 500}, {820, 20, 400, 500}} << phone
+                                    << QPoint(410, 20) << 0;
         QTest::newRow("next row under the shortest")
             << QList<QRect>{{0, 20, 400, 500}, {410, 20, 400, 300}, {820, 20, 400, 500}}
-            << QSize(400, 400) << QPoint(410, 330);
+            << QList<QSize>{{400, 400}} << QPoint(410, 330) << 0;
         QTest::newRow("new row") << QList<QRect>{{0, 20, 600, 500}, {610, 20, 600, 500}}
-                                 << QSize(400, 400) << QPoint(0, 530);
-        // Nowhere free: cascade, kept on the screen.
-        QTest::newRow("full") << QList<QRect>{{0, 20, 1280, 1000}} << phone << QPoint(32, 52);
+                                 << QList<QSize>{{400, 400}} << QPoint(0, 530) << 0;
+        // The launcher in the middle of the screen: left of it, then right of it.
+        QTest::newRow("left of the launcher")
+            << QList<QRect>{{420, 20, 400, 700}} << phone << QPoint(0, 20) << 0;
+        QTest::newRow("right of the launcher")
+            << QList<QRect>{{420, 20, 400, 700}, {0, 20, 400, 500}} << phone << QPoint(830, 20)
+            << 0;
+        // The largest that has a free place, at its zoom; not the smallest.
+        QTest::newRow("zoomed out to fit")
+            << QList<QRect>{{0, 20, 800, 1004}} << QList<QSize>{{500, 900}, {450, 800}, {300, 500}}
+            << QPoint(810, 20) << 1;
+        // At the lowest zoom nothing fits: the smallest goes where it covers least, off the
+        // corner of the window filling the screen and off the other one.
+        QTest::newRow("bound, then cascade")
+            << QList<QRect>{{0, 20, 1280, 1004}} << QList<QSize>{{400, 500}, {200, 250}}
+            << QPoint(32, 20) << 1;
+        QTest::newRow("never exactly onto another")
+            << QList<QRect>{{0, 20, 1280, 1004}, {32, 20, 400, 500}} << phone << QPoint(448, 20)
+            << 0;
         QTest::newRow("larger than the screen")
-            << QList<QRect>{{0, 20, 400, 500}} << QSize(2000, 2000) << QPoint(0, 20);
+            << QList<QRect>{{0, 20, 400, 500}} << QList<QSize>{{2000, 2000}} << QPoint(0, 20) << 0;
     }
 
     void place()
     {
         QFETCH(QList<QRect>, existing);
-        QFETCH(QSize, size);
+        QFETCH(QList<QSize>, sizes);
         const QRect screen(0, 20, 1280, 1004);
-        const QPoint placed = PlaceWindow(existing, size, screen, 10);
-        QTEST(placed, "expected");
+        const Placement placed = PlaceWindow(existing, sizes, screen, 10);
+        QTEST(placed.position, "expected");
+        QTEST(placed.choice, "choice");
         // The same frames, in any order, give the same place.
         std::reverse(existing.begin(), existing.end());
-        QCOMPARE(PlaceWindow(existing, size, screen, 10), placed);
+        QCOMPARE(PlaceWindow(existing, sizes, screen, 10).position, placed.position);
+    }
+
+    // A third window finds no room: the owner's and the other member's windows zoom out
+    // with it, and all three share the screen.
+    void reshare()
+    {
+        QTemporaryDir dir;
+        const LocalChannel::Place place(dir.path(), QStringLiteral("group"));
+        const QRect screen(0, 0, 900, 800);
+        const QList<QSize> sizes{{400, 700}, {200, 350}};
+        EmulatorGroup owner(place), member(place), newcomer(place);
+        QSignalSpy ownerMoved(&owner, &EmulatorGroup::arranged);
+        QSignalSpy memberMoved(&member, &EmulatorGroup::arranged);
+        QCOMPARE(owner.Join(sizes, screen).position, QPoint(0, 0));
+        QCOMPARE(member.Join(sizes, screen).position, QPoint(408, 0));
+        const GroupMessage welcome = newcomer.Join(sizes, screen);
+        QCOMPARE(welcome.position, QPoint(416, 0));
+        QCOMPARE(welcome.choice, 1);
+        QTRY_COMPARE(memberMoved.size(), 1);
+        QCOMPARE(memberMoved.at(0).at(0).value<GroupMessage>().position, QPoint(208, 0));
+        QCOMPARE(memberMoved.at(0).at(0).value<GroupMessage>().choice, 1);
+        QCOMPARE(ownerMoved.size(), 1);
+        QCOMPARE(ownerMoved.at(0).at(0).value<GroupMessage>().position, QPoint(0, 0));
     }
 
     // Windows starting one after another get places of their own and the group's address;
@@ -134,7 +187,7 @@ private Q_SLOTS:
         std::unique_ptr<QSignalSpy> spies[3];
         for (int i = 0; i < 3; ++i) {
             members[i] = std::make_unique<EmulatorGroup>(place);
-            const GroupMessage welcome = members[i]->Join(size, screen);
+            const GroupMessage welcome = members[i]->Join({size}, screen);
             QCOMPARE(welcome.position, QPoint(i * (300 + EmulatorGroup::WindowGap), 0));
             QCOMPARE(welcome.address, i == 0 ? QUrl() : address);
             if (i == 0)

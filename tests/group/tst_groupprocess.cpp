@@ -2,6 +2,8 @@
 #include "frame.h"
 
 #include <QLocalSocket>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 namespace {
@@ -33,12 +35,14 @@ class TestGroupProcess : public QObject
 
     QString StatePath(int i) const { return dir.filePath(QStringLiteral("state%1.json").arg(i)); }
 
-    QJsonObject State(int i) const
+    static QJsonObject StateIn(const QString &path)
     {
-        QFile file(StatePath(i));
+        QFile file(path);
         return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
                                               : QJsonObject();
     }
+
+    QJsonObject State(int i) const { return StateIn(StatePath(i)); }
 
     // A point of the window's page ("view") or of the window ("frame"), from the right or the
     // bottom when negative, in screen coordinates.
@@ -97,6 +101,64 @@ class TestGroupProcess : public QObject
                                 : value == expected;
     }
 
+    // The page and its stylesheet, in a folder of their own.
+    bool MakeSite() const
+    {
+        const QString site = dir.filePath("site");
+        QFile style(site + "/css/style.css");
+        return QDir().mkpath(site + "/css") &&
+               QFile::copy(VELMORA_TEST_DATA_DIR "/group/follow.html", page) &&
+               QFile::setPermissions(page, QFile::ReadOwner | QFile::WriteOwner) &&
+               style.open(QIODevice::WriteOnly) && style.write("body {}\n") > 0;
+    }
+
+    // An emulator of its own showing a page served over http from a folder it watches; a
+    // script saved there reloads it once. Its state file is there too: rewritten at each
+    // load, it once made the page reload for ever.
+    void WatchedServer()
+    {
+        const QString served = dir.filePath("served");
+        QVERIFY(QDir().mkpath(served + "/js"));
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        connect(&server, &QTcpServer::newConnection, &server, [&server] {
+            QTcpSocket *client = server.nextPendingConnection();
+            connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+            connect(client, &QTcpSocket::readyRead, client, [client] {
+                if (!client->peek(8192).contains("\r\n\r\n"))
+                    return;
+                client->readAll();
+                const QByteArray body = "<!DOCTYPE html><title>ready</title><p>served";
+                client->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: "
+                              "close\r\nContent-Length: " +
+                              QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                client->disconnectFromHost();
+            });
+        });
+        const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+        QProcess watching;
+        watching.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        watching.start(EMULATOR_PATH,
+                       {"-windowsize", "720x1280", "-ppi", "320", "-zoom", "25", "-follow", "off",
+                        "-watch", served, "-state-file", served + "/state.json", url});
+        const auto state = [&served] { return StateIn(served + "/state.json"); };
+        const auto loads = [&state] { return state().value("loads").toInt(); };
+        QTRY_VERIFY_WITH_TIMEOUT(loads() > 0 && state().value("title").toString() == "ready",
+                                 StartMs);
+        const int before = loads();
+        QFile script(served + "/js/app.js");
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("// saved\n");
+        script.close();
+        QTRY_COMPARE_WITH_TIMEOUT(loads(), before + 1, FollowMs);
+        QTest::qWait(NotFollowedMs);
+        QCOMPARE(loads(), before + 1);
+        watching.terminate();
+        if (!watching.waitForFinished(10000))
+            watching.kill();
+        watching.waitForFinished(10000);
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -106,10 +168,8 @@ private Q_SLOTS:
         for (const char *name :
              {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
             qputenv(name, QFile::encodeName(dir.path()));
-        QVERIFY(QDir(dir.path()).mkdir("site"));
         page = dir.filePath("site/follow.html");
-        QVERIFY(QFile::copy(VELMORA_TEST_DATA_DIR "/group/follow.html", page));
-        QFile::setPermissions(page, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(MakeSite());
         address = QUrl::fromLocalFile(page).toString();
     }
 
@@ -226,15 +286,55 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(State(i).value("loads").toInt() > loads[i], FollowMs);
     }
 
-    // Every window showing the file reloads, Follow or not.
+    // Every window showing the file reloads, Follow or not, once, for a file saved in its
+    // folder or below: also after the folder was deleted and made again, and in a folder of
+    // 300 files. A page served over http reloads for a folder given with -watch.
+    void liveReload_data()
+    {
+        QTest::addColumn<QString>("saved");  // under the site; empty: a page served over http
+        QTest::addColumn<QString>("before"); // what was done first, which reloaded too
+        const auto row = [](const char *name, const char *saved, const char *before) {
+            QTest::newRow(name) << QString(saved) << QString(before);
+        };
+        row("page", "follow.html", "");
+        row("stylesheet in css/", "css/style.css", "");
+        row("folder deleted and made again", "follow.html", "made again");
+        row("among 300 files", "99.js", "300 files");
+        row("-watch, http page", "", "");
+    }
+
     void liveReload()
     {
-        int loads[Emulators];
-        for (int i = 0; i < Emulators; ++i)
-            loads[i] = State(i).value("loads").toInt();
-        QFile file(page);
+        QFETCH(QString, saved);
+        QFETCH(QString, before);
+        if (saved.isEmpty())
+            return WatchedServer();
+        const auto loadsNow = [this] {
+            QList<int> loads;
+            for (int i = 0; i < Emulators; ++i)
+                loads.append(State(i).value("loads").toInt());
+            return loads;
+        };
+        QList<int> loads = loadsNow();
+        if (!before.isEmpty()) {
+            if (before == "made again") {
+                QVERIFY(QDir(dir.filePath("site")).removeRecursively());
+                QTest::qWait(1000);
+                QVERIFY(MakeSite());
+            } else {
+                for (int i = 0; i < 300; ++i) {
+                    QFile file(dir.filePath(QStringLiteral("site/%1.js").arg(i)));
+                    QVERIFY(file.open(QIODevice::WriteOnly));
+                }
+            }
+            for (int i = 0; i < Emulators; ++i)
+                QTRY_VERIFY_WITH_TIMEOUT(State(i).value("loads").toInt() > loads[i], FollowMs);
+            QTest::qWait(1000);
+            loads = loadsNow();
+        }
+        QFile file(dir.filePath("site/" + saved));
         QVERIFY(file.open(QIODevice::Append));
-        file.write("<!-- saved -->\n");
+        file.write("/* saved */\n");
         file.close();
         for (int i = 0; i < Emulators; ++i)
             QTRY_COMPARE_WITH_TIMEOUT(State(i).value("loads").toInt(), loads[i] + 1, FollowMs);

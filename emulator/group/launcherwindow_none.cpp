@@ -1,0 +1,6 @@
+#include "group/launcherwindow.h"
+
+QList<QRect> LauncherWindows()
+{
+    return {};
+}
