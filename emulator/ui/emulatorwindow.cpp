@@ -38,6 +38,8 @@ constexpr int MinimumAddressWidth = 160;
 // known.
 constexpr int AssumedTitleBarHeight = 32;
 constexpr int AssumedBorderWidth = 2;
+// Back, Forward, Reload, a short address field and the tools' extension button.
+constexpr int NarrowestWindow = 180;
 constexpr int StatusMessageMs = 20000;
 
 QString PercentText(qreal zoom)
@@ -591,8 +593,12 @@ void EmulatorWindow::FitWindow()
     const int rowsWidth = twoRows ? qMax(RowWidth(navigationRow), RowWidth(toolsRow))
                                   : RowWidth(navigationRow) + RowWidth(toolsRow);
     const int barHeight = messageBar->isVisible() ? messageBar->sizeHint().height() : 0;
-    QSize size(qMax(view->width(), rowsWidth), view->height() + ToolBarsHeight(twoRows) +
-                                                   statusBar()->sizeHint().height() + barHeight);
+    // Zoomed out, the window is no wider than the device: tools that do not fit then wait
+    // behind their row's extension button, and more devices share the screen.
+    const int width =
+        twoRows && zoom < 1 ? qMax(view->width(), NarrowestWindow) : qMax(view->width(), rowsWidth);
+    QSize size(width, view->height() + ToolBarsHeight(twoRows) + statusBar()->sizeHint().height() +
+                          barHeight);
     if (const QScreen *desktop = screen()) {
         const QSize frame = frameGeometry().size() - geometry().size();
         size = size.boundedTo(desktop->availableGeometry().size() - frame);

@@ -162,12 +162,13 @@ private Q_SLOTS:
         QSignalSpy ownerMoved(&owner, &EmulatorGroup::arranged);
         QSignalSpy memberMoved(&member, &EmulatorGroup::arranged);
         QCOMPARE(owner.Join(sizes, screen).position, QPoint(0, 0));
-        QCOMPARE(member.Join(sizes, screen).position, QPoint(408, 0));
+        const int gap = EmulatorGroup::WindowGap;
+        QCOMPARE(member.Join(sizes, screen).position, QPoint(400 + gap, 0));
         const GroupMessage welcome = newcomer.Join(sizes, screen);
-        QCOMPARE(welcome.position, QPoint(416, 0));
+        QCOMPARE(welcome.position, QPoint(2 * (200 + gap), 0));
         QCOMPARE(welcome.choice, 1);
         QTRY_COMPARE(memberMoved.size(), 1);
-        QCOMPARE(memberMoved.at(0).at(0).value<GroupMessage>().position, QPoint(208, 0));
+        QCOMPARE(memberMoved.at(0).at(0).value<GroupMessage>().position, QPoint(200 + gap, 0));
         QCOMPARE(memberMoved.at(0).at(0).value<GroupMessage>().choice, 1);
         QCOMPARE(ownerMoved.size(), 1);
         QCOMPARE(ownerMoved.at(0).at(0).value<GroupMessage>().position, QPoint(0, 0));
