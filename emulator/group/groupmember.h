@@ -14,10 +14,11 @@ class LiveReload;
 class QAction;
 
 // One window's part in the group: placed beside the others before it shows, and, with
-// Follow on, following their navigation, scrolling and clicks and leading them in turn. Its
-// toolbar gets Follow, Open in all, Reload all and Live reload. Only what the user did is
-// passed on: what the window does because another one did it, and what a page does on its
-// own, never are.
+// Follow on, following their navigation, scrolling, clicks and typing and leading them in
+// turn. Its toolbar gets Follow, Open in all, Reload all, Screenshot of all and Live reload.
+// Only what the user did is passed on: what the window does because another one did it, and
+// what a page does on its own, never are; what the user did within a page is applied only
+// to the same page.
 class GroupMember : public QObject
 {
     Q_OBJECT
@@ -28,9 +29,8 @@ public:
     GroupMember(EmulatorWindow *window, const EmulatorRequest &request);
     ~GroupMember() override;
 
-    // What the follow script reports through; each carries one JSON value.
-    static const QString ScrolledBinding;
-    static const QString ClickedBinding;
+    // What the follow script reports through: one message as JSON.
+    static const QString FollowBinding;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -43,6 +43,7 @@ private:
     void OnReceived(const GroupMessage &message);
     void OnNavigated(const QUrl &url, BrowserPage::NavigationCause cause);
     void RunInPage(const QString &call);
+    void SaveScreenshot(const QString &stamp);
     void AnnounceWindow();
     bool Following() const;
 
@@ -50,5 +51,7 @@ private:
     EmulatorGroup *group;
     LiveReload *liveReload;
     QAction *followAction = nullptr;
+    QString profileName;
+    bool shownByPage = false; // the page went to the address it shows on its own
     QTimer windowMoved;
 };
