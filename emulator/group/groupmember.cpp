@@ -46,6 +46,7 @@ bool CanPlaceWindows()
 } // namespace
 
 const QString GroupMember::FollowBinding = QStringLiteral("velmoraFollow");
+const QString GroupMember::LeavingBinding = QStringLiteral("velmoraLeaving");
 
 GroupMember::GroupMember(EmulatorWindow *emulatorWindow, const EmulatorRequest &request)
     : QObject(emulatorWindow), window(emulatorWindow), profileName(request.profileName)
@@ -168,6 +169,7 @@ void GroupMember::InstallFollowScript()
 {
     BrowserPage *page = window->page();
     page->AddBinding(FollowBinding);
+    page->AddBinding(LeavingBinding);
     page->AddScript(FollowScript());
     connect(page, &BrowserPage::bindingCalled, this, &GroupMember::OnBinding);
 }
@@ -176,6 +178,8 @@ void GroupMember::InstallFollowScript()
 // did within the page.
 void GroupMember::OnBinding(const QString &name, const QString &text)
 {
+    if (name == LeavingBinding)
+        leftByPage = text != QLatin1String("user");
     if (name != FollowBinding || !Following())
         return;
     const std::optional<GroupMessage> message = ParseGroupMessage(text.toUtf8());
@@ -266,11 +270,14 @@ void GroupMember::RunInPage(const QString &call)
         [](const QJsonValue &, const QString &) {}, BrowserPage::World::Isolated);
 }
 
-// Only the user's own navigations, committed, are followed. A newcomer opens the address the
-// window shows unless the page went there on its own: a page leads no window anywhere.
+// Only the user's own navigations, committed, are followed: not those the page made, even
+// right after the user's click, as its script said. A newcomer opens the address the window
+// shows unless the page went there on its own: a page leads no window anywhere.
 void GroupMember::OnNavigated(const QUrl &url, BrowserPage::NavigationCause cause)
 {
-    shownByPage = cause == BrowserPage::NavigationCause::Script;
+    shownByPage = cause == BrowserPage::NavigationCause::Script ||
+                  (cause == BrowserPage::NavigationCause::User && leftByPage);
+    leftByPage = false;
     if (!Following() || shownByPage || !IsFollowableAddress(url))
         return;
     group->Publish(GroupMessage::Navigation(cause == BrowserPage::NavigationCause::User

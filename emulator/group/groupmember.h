@@ -29,8 +29,10 @@ public:
     GroupMember(EmulatorWindow *window, const EmulatorRequest &request);
     ~GroupMember() override;
 
-    // What the follow script reports through: one message as JSON.
+    // What the follow script reports through: one message as JSON; whether the page leaves
+    // because of the user ("user") or by itself ("page").
     static const QString FollowBinding;
+    static const QString LeavingBinding;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -53,5 +55,6 @@ private:
     QAction *followAction = nullptr;
     QString profileName;
     bool shownByPage = false; // the page went to the address it shows on its own
+    bool leftByPage = false;  // the page is leaving by itself, though right after the user
     QTimer windowMoved;
 };

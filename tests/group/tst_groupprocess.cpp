@@ -263,8 +263,13 @@ private Q_SLOTS:
     void secretPage_data()
     {
         QTest::addColumn<QString>("key"); // opens the page, which sends on its own or on a click
-        QTest::newRow("on its own") << "s";
-        QTest::newRow("after a click") << "c";
+        QTest::addColumn<QString>("by");  // how, as the page tells the server
+        QTest::newRow("on its own") << "s"
+                                    << "script";
+        QTest::newRow("after a click") << "c"
+                                       << "click";
+        QTest::newRow("its link after a click") << "l"
+                                                << "link";
     }
 
     // A page from a file, which only the first window went to on its own, reads the file
@@ -273,14 +278,14 @@ private Q_SLOTS:
     void secretPage()
     {
         QFETCH(QString, key);
+        QFETCH(QString, by);
         collected.clear();
         QVERIFY(Xdotool(At(0, 10, -10) + QStringList{"click", "1", "key", key}));
         QTRY_COMPARE_WITH_TIMEOUT(State(0).value("title").toString(), "read nothing", FollowMs);
-        if (key == "c")
+        if (key != "s")
             QVERIFY(Xdotool(At(0, 10, 10) + QStringList{"click", "1"}));
-        const QString collect = QString("http://127.0.0.1:%1/collect?by=%2")
-                                    .arg(collector.serverPort())
-                                    .arg(key == "c" ? "click" : "script");
+        const QString collect =
+            QString("http://127.0.0.1:%1/collect?by=%2").arg(collector.serverPort()).arg(by);
         QTRY_VERIFY_WITH_TIMEOUT(State(0).value("address").toString().startsWith(collect),
                                  FollowMs);
         QTest::qWait(NotFollowedMs);
@@ -290,6 +295,19 @@ private Q_SLOTS:
         }
         QVERIFY2(!collected.contains(secret), collected.constData());
         QVERIFY2(collected.count("GET /collect") == 1, collected.constData()); // the first's only
+    }
+
+    // An address the user types in the address field, at the window's top right, is followed.
+    void addressField()
+    {
+        const QString typed = address + "?typed";
+        // What follows "type" is all typed.
+        QVERIFY(Xdotool(At(0, -60, 12, "frame") +
+                        QStringList{"click", "1", "key", "ctrl+l", "type", typed}) &&
+                Xdotool({"key", "Return"}));
+        for (int i = 0; i < 3; ++i)
+            QTRY_VERIFY2_WITH_TIMEOUT(Showing(i, "address", typed),
+                                      qPrintable(State(i).value("address").toString()), FollowMs);
     }
 
     // One command saves every window's page, Follow or not, into one new folder, each file

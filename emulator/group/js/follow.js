@@ -92,6 +92,16 @@
     if (byUser(event) && typable(event.target))
       report({type: 'type', path: pathOf(event.target), text: textOf(event.target)});
   }, true);
+  // Whether the page is leaving for another address because the user followed a link or
+  // sent a form, or because its script did, even right after the user's click (a script's
+  // link click, a form sent by script): the emulator leads no other window where the page
+  // went by itself.
+  if (window.navigation)
+    navigation.addEventListener('navigate', function (event) {
+      if (typeof window.velmoraLeaving === 'function' && !event.hashChange &&
+          (event.navigationType === 'push' || event.navigationType === 'replace'))
+        window.velmoraLeaving(event.userInitiated ? 'user' : 'page');
+    });
   // The element at `path` of the page at `address`; none on another page.
   const find = function (path, address) {
     return samePage(address) ? document.querySelector(path) : null;
