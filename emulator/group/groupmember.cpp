@@ -24,6 +24,8 @@ namespace {
 
 constexpr int WindowMovedMs = 150;
 constexpr int StatusMessageMs = 10000;
+// As long as the engine takes a window a page opens for the user's.
+constexpr int PressedMs = 1000;
 
 QString FollowScript()
 {
@@ -77,6 +79,11 @@ GroupMember::GroupMember(EmulatorWindow *emulatorWindow, const EmulatorRequest &
             group->Publish(GroupMessage::Navigation(GroupMessage::Address, window->page()->url()));
     });
     connect(window->page(), &BrowserPage::navigated, this, &GroupMember::OnNavigated);
+    // A load the page did not announce, right after a click that opens no window: the window
+    // a page opened, shown in the device.
+    connect(window->page(), &BrowserPage::loadStarted, this, [this] {
+        openedByPage = !leaving && sincePressed.isValid() && !sincePressed.hasExpired(PressedMs);
+    });
     windowMoved.setSingleShot(true);
     windowMoved.setInterval(WindowMovedMs);
     connect(&windowMoved, &QTimer::timeout, this, &GroupMember::AnnounceWindow);
@@ -178,8 +185,12 @@ void GroupMember::InstallFollowScript()
 // did within the page.
 void GroupMember::OnBinding(const QString &name, const QString &text)
 {
-    if (name == LeavingBinding)
+    if (name == LeavingBinding && text == QLatin1String("pressed")) {
+        sincePressed.start();
+    } else if (name == LeavingBinding) {
         leftByPage = text != QLatin1String("user");
+        leaving = true;
+    }
     if (name != FollowBinding || !Following())
         return;
     const std::optional<GroupMessage> message = ParseGroupMessage(text.toUtf8());
@@ -276,8 +287,8 @@ void GroupMember::RunInPage(const QString &call)
 void GroupMember::OnNavigated(const QUrl &url, BrowserPage::NavigationCause cause)
 {
     shownByPage = cause == BrowserPage::NavigationCause::Script ||
-                  (cause == BrowserPage::NavigationCause::User && leftByPage);
-    leftByPage = false;
+                  (cause == BrowserPage::NavigationCause::User && (leftByPage || openedByPage));
+    leftByPage = leaving = openedByPage = false;
     if (!Following() || shownByPage || !IsFollowableAddress(url))
         return;
     group->Publish(GroupMessage::Navigation(cause == BrowserPage::NavigationCause::User

@@ -4,6 +4,7 @@
 #include "engine/browserpage.h"
 #include "group/groupmessage.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <QUrl>
@@ -30,7 +31,8 @@ public:
     ~GroupMember() override;
 
     // What the follow script reports through: one message as JSON; whether the page leaves
-    // because of the user ("user") or by itself ("page").
+    // because of the user ("user") or by itself ("page"), or a click that opens no window
+    // ("pressed").
     static const QString FollowBinding;
     static const QString LeavingBinding;
 
@@ -55,6 +57,11 @@ private:
     QAction *followAction = nullptr;
     QString profileName;
     bool shownByPage = false; // the page went to the address it shows on its own
-    bool leftByPage = false;  // the page is leaving by itself, though right after the user
+    // What the page is doing, though right after the user's click: leaving by itself, or
+    // opening a window when what was clicked opens none.
+    bool leftByPage = false;
+    bool leaving = false;
+    bool openedByPage = false;
+    QElapsedTimer sincePressed;
     QTimer windowMoved;
 };

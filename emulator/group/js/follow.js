@@ -68,10 +68,18 @@
     steps.unshift('html');
     return steps.join(' > ');
   };
+  // A window a page opens right after a click on anything but a link or a form's button is
+  // the page's doing.
+  const opener = function (e) {
+    const control = e.closest('a[href], area[href], button, input[type=submit], input[type=image]');
+    return control && (control.href || (control.form && control.type === 'submit'));
+  };
   document.addEventListener('click', function (event) {
     if (!event.isTrusted || !(event.target instanceof Element)) return;
     const target = event.target.closest(clickable);
     if (target) report({type: 'click', path: pathOf(target)});
+    if (!opener(event.target) && typeof window.velmoraLeaving === 'function')
+      window.velmoraLeaving('pressed');
   }, true);
   // A focus given by a script, the page's or this one, and text a script inserted are
   // trusted events too: only what comes right after the user's own key or press counts, and
