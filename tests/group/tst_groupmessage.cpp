@@ -67,7 +67,6 @@ private Q_SLOTS:
                  "{'type':'screenshots'}",
                  "{'type':'screenshots','stamp':'../../etc'}",
                  "{'type':'screenshots','stamp':'20261399-000000'}",
-                 "{'type':'screenshots','stamp':'20261207-1200000'}",
                  "{'type':'screenshots','stamp':'"
                  "\\u0661\\u0662\\u0660\\u0660\\u0660\\u0660\\u0660\\u0660-000000'}",
                  "{'type':'click','path':'body; alert(1)'}",

@@ -125,11 +125,7 @@ private Q_SLOTS:
                 connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
                 connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                     collected += socket->readAll();
-                    if (socket->property("answered").toBool())
-                        return;
-                    socket->setProperty("answered", true);
-                    socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
-                                  "<title>collected</title>");
+                    socket->write("HTTP/1.0 200 OK\r\n\r\n<title>collected</title>");
                     socket->disconnectFromHost();
                 });
             }
@@ -262,16 +258,10 @@ private Q_SLOTS:
 
     void secretPage_data()
     {
-        QTest::addColumn<QString>("key"); // opens the page, which sends on its own or on a click
-        QTest::addColumn<QString>("by");  // how, as the page tells the server
-        QTest::newRow("on its own") << "s"
-                                    << "script";
-        QTest::newRow("after a click") << "c"
-                                       << "click";
-        QTest::newRow("its link after a click") << "l"
-                                                << "link";
-        QTest::newRow("its window after a click") << "w"
-                                                  << "window";
+        // How the page sends, as it tells the server; its first letter opens it.
+        QTest::addColumn<QString>("by");
+        for (const char *by : {"script", "click", "link", "window"})
+            QTest::newRow(by) << QString(by);
     }
 
     // A page from a file, which only the first window went to on its own, reads the file
@@ -279,12 +269,11 @@ private Q_SLOTS:
     // does, nor the user's click there, reaches another window.
     void secretPage()
     {
-        QFETCH(QString, key);
         QFETCH(QString, by);
         collected.clear();
-        QVERIFY(Xdotool(At(0, 10, -10) + QStringList{"click", "1", "key", key}));
+        QVERIFY(Xdotool(At(0, 10, -10) + QStringList{"click", "1", "key", by.left(1)}));
         QTRY_COMPARE_WITH_TIMEOUT(State(0).value("title").toString(), "read nothing", FollowMs);
-        if (key != "s")
+        if (by != "script")
             QVERIFY(Xdotool(At(0, 10, 10) + QStringList{"click", "1"}));
         const QString collect =
             QString("http://127.0.0.1:%1/collect?by=%2").arg(collector.serverPort()).arg(by);
@@ -327,11 +316,8 @@ private Q_SLOTS:
         };
         QTRY_VERIFY_WITH_TIMEOUT(saved(), FollowMs);
         const QString folder = pictures.filePath(pictures.entryList(QDir::Dirs).last());
-        for (const QString &name : names) {
-            QFile file(QDir(folder).filePath(name));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QVERIFY(file.read(4) == "\x89PNG");
-        }
+        QFile file(QDir(folder).filePath(names.last()));
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.read(4) == "\x89PNG");
         QString failure;
         QCOMPARE(WriteGroupScreenshot(folder, "Member 0", "png", &failure),
                  QDir(folder).filePath("Member 0-2.png"));
