@@ -214,13 +214,16 @@ private Q_SLOTS:
             << 10 << -10 << QStringList{"key", "n"} << "address" << QJsonValue(address + "?next")
             << QJsonValue(address);
         // The page shows in its title what reached its fields at the top right: the text
-        // field, then the password field, which is never mirrored, not even its focus.
+        // field, the password field, which is never mirrored, not even its focus, and an
+        // editable element.
         QTest::newRow("focus") << -10 << 10 << QStringList() << "title" << QJsonValue("focus:text")
                                << QJsonValue("focus:text");
         QTest::newRow("typing") << -10 << 10 << QStringList{"type", "Hi there"} << "title"
                                 << QJsonValue("text:Hi there") << QJsonValue("text:Hi there");
         QTest::newRow("password") << -10 << 45 << QStringList{"type", "secret"} << "title"
                                   << QJsonValue("password:secret") << QJsonValue("ready");
+        QTest::newRow("editable") << -10 << 75 << QStringList{"type", "Hi"} << "title"
+                                  << QJsonValue("editable:Hi") << QJsonValue("editable:Hi");
     }
 
     void follow()
