@@ -187,6 +187,7 @@ void GroupMember::OnBinding(const QString &name, const QString &text)
 {
     if (name == LeavingBinding && text == QLatin1String("pressed")) {
         sincePressed.start();
+        leaving = false; // what the page may do next is yet to be told
     } else if (name == LeavingBinding) {
         leftByPage = text != QLatin1String("user");
         leaving = true;

@@ -72,7 +72,7 @@
   // the page's doing.
   const opener = function (e) {
     const control = e.closest('a[href], area[href], button, input[type=submit], input[type=image]');
-    return control && (control.href || (control.form && control.type === 'submit'));
+    return control && (control.href || (control.form && /^(submit|image)$/.test(control.type)));
   };
   document.addEventListener('click', function (event) {
     if (!event.isTrusted || !(event.target instanceof Element)) return;
