@@ -1,8 +1,10 @@
 #include "core/screenshotfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace {
 
@@ -51,5 +53,50 @@ QString WriteScreenshot(const QString &path, const QByteArray &png)
     if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit())
         return QStringLiteral("cannot write %1: %2")
             .arg(QDir::toNativeSeparators(path), file.errorString());
+    return {};
+}
+
+QString ScreenshotsLocation()
+{
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return pictures.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::HomeLocation)
+                              : pictures;
+}
+
+QString GroupScreenshotDirectory(const QString &picturesDirectory, const QString &stamp)
+{
+    return QStringLiteral("%1/Velmora/%2").arg(picturesDirectory, stamp);
+}
+
+QString WriteGroupScreenshot(const QString &directory, const QString &profileName,
+                             const QByteArray &png, QString *failure)
+{
+    if (!QDir().mkpath(directory)) {
+        *failure = QStringLiteral("cannot create %1").arg(QDir::toNativeSeparators(directory));
+        return {};
+    }
+    // The name is taken by creating the file, which only one window can do; the picture then
+    // replaces it whole.
+    const QString stem = directory + QLatin1Char('/') + SafeFileName(profileName);
+    constexpr int MostWindows = 1000;
+    for (int number = 1; number <= MostWindows; ++number) {
+        const QString path = number == 1 ? stem + QStringLiteral(".png")
+                                         : stem + QStringLiteral("-%1.png").arg(number);
+        QFile taken(path);
+        if (!taken.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (QFileInfo::exists(path))
+                continue;
+            *failure = QStringLiteral("cannot write %1: %2")
+                           .arg(QDir::toNativeSeparators(path), taken.errorString());
+            return {};
+        }
+        taken.close();
+        *failure = WriteScreenshot(path, png);
+        if (!failure->isEmpty())
+            QFile::remove(path);
+        return failure->isEmpty() ? path : QString();
+    }
+    *failure =
+        QStringLiteral("too many screenshots in %1").arg(QDir::toNativeSeparators(directory));
     return {};
 }

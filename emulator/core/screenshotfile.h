@@ -12,3 +12,16 @@ QString ScreenshotFilePath(const QString &picturesDirectory, const QString &prof
 
 // Writes `png` to `path`, creating its directory; returns the reason on failure.
 QString WriteScreenshot(const QString &path, const QByteArray &png);
+
+// The user's Pictures folder, else the home folder.
+QString ScreenshotsLocation();
+
+// Where every window of a group saves its part of one Screenshot of all:
+// `Velmora/<stamp>` below `picturesDirectory`.
+QString GroupScreenshotDirectory(const QString &picturesDirectory, const QString &stamp);
+
+// Writes `png` into `directory` as `<profile>.png`, the name made safe as above, or as
+// `<profile>-2.png` and so on when another window took the name first, even at the same
+// moment. Returns the path written; empty, with the reason in `failure`, when it was not.
+QString WriteGroupScreenshot(const QString &directory, const QString &profileName,
+                             const QByteArray &png, QString *failure);

@@ -12,6 +12,12 @@ namespace {
 constexpr int ConnectMs = 500;
 // Each failed attempt blocks for up to ConnectMs: they grow rarer while they keep failing.
 constexpr int LongestRetryMs = 30000;
+// The longest message a window sends fits a frame: a field's text with every character
+// escaped as \uXXXX beside the longest address and path, and the field names.
+static_assert(GroupLimits::MaxAddressLength + GroupLimits::MaxPathLength +
+                      6 * GroupLimits::MaxTextLength + 256 <=
+                  EmulatorGroup::MaxPayloadBytes,
+              "a typed text must fit a frame");
 
 } // namespace
 

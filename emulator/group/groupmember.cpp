@@ -1,24 +1,26 @@
 #include "group/groupmember.h"
 
 #include "core/displayzoom.h"
+#include "core/screenshotfile.h"
 #include "group/emulatorgroup.h"
 #include "group/launcherwindow.h"
 #include "group/livereload.h"
 #include "ui/emulatorwindow.h"
 
 #include <QAction>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMenu>
+#include <QPointer>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
-
-#include <cmath>
 
 namespace {
 
@@ -26,6 +28,8 @@ constexpr int WindowMovedMs = 150;
 constexpr int StatusMessageMs = 10000;
 // The zooms a window offers the group, in percent apart at least.
 constexpr int ZoomChoiceStep = 5;
+// As long as the engine takes a window a page opens for the user's.
+constexpr int PressedMs = 1000;
 
 QString FollowScript()
 {
@@ -40,14 +44,6 @@ QString Literal(const QJsonValue &value)
     return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
-// The one JSON value a binding carries; undefined when the text is not one.
-QJsonValue FromLiteral(const QString &text)
-{
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray('[' + text.toUtf8() + ']'));
-    return document.isArray() && document.array().size() == 1 ? document.array().first()
-                                                              : QJsonValue(QJsonValue::Undefined);
-}
-
 bool CanPlaceWindows()
 {
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
@@ -55,11 +51,11 @@ bool CanPlaceWindows()
 
 } // namespace
 
-const QString GroupMember::ScrolledBinding = QStringLiteral("velmoraScrolled");
-const QString GroupMember::ClickedBinding = QStringLiteral("velmoraClicked");
+const QString GroupMember::FollowBinding = QStringLiteral("velmoraFollow");
+const QString GroupMember::LeavingBinding = QStringLiteral("velmoraLeaving");
 
 GroupMember::GroupMember(EmulatorWindow *emulatorWindow, const EmulatorRequest &request)
-    : QObject(emulatorWindow), window(emulatorWindow)
+    : QObject(emulatorWindow), window(emulatorWindow), profileName(request.profileName)
 {
     const QString fallback = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     group = new EmulatorGroup(LocalChannel::Place::ForName(EmulatorGroup::ChannelName(), fallback),
@@ -88,10 +84,15 @@ GroupMember::GroupMember(EmulatorWindow *emulatorWindow, const EmulatorRequest &
     connect(group, &EmulatorGroup::arranged, this, &GroupMember::Arrange);
     connect(group, &EmulatorGroup::rejoined, this, [this] {
         AnnounceWindow();
-        if (Following() && IsFollowableAddress(window->page()->url()))
+        if (Following() && !shownByPage && IsFollowableAddress(window->page()->url()))
             group->Publish(GroupMessage::Navigation(GroupMessage::Address, window->page()->url()));
     });
     connect(window->page(), &BrowserPage::navigated, this, &GroupMember::OnNavigated);
+    // A load the page did not announce, right after a click that opens no window: the window
+    // a page opened, shown in the device.
+    connect(window->page(), &BrowserPage::loadStarted, this, [this] {
+        openedByPage = !leaving && sincePressed.isValid() && !sincePressed.hasExpired(PressedMs);
+    });
     windowMoved.setSingleShot(true);
     windowMoved.setInterval(WindowMovedMs);
     connect(&windowMoved, &QTimer::timeout, this, &GroupMember::AnnounceWindow);
@@ -165,7 +166,7 @@ void GroupMember::BuildActions(const EmulatorRequest &request)
     followAction->setCheckable(true);
     followAction->setChecked(request.follow);
     followAction->setToolTip(
-        QStringLiteral("Follow the other emulators' navigation, scrolling and clicks"));
+        QStringLiteral("Follow the other emulators' navigation, scrolling, clicks and typing"));
 
     auto *openAll = new QAction(QStringLiteral("Open in all"), window);
     openAll->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
@@ -185,13 +186,25 @@ void GroupMember::BuildActions(const EmulatorRequest &request)
         group->Publish(GroupMessage::Of(GroupMessage::Reload));
         window->page()->Reload();
     });
+    auto *screenshots = new QAction(QStringLiteral("Screenshot of all"), window);
+    screenshots->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    screenshots->setToolTip(
+        QStringLiteral("Every window of the group saves a screenshot into one folder"));
+    connect(screenshots, &QAction::triggered, this, [this] {
+        const QString stamp =
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        GroupMessage message = GroupMessage::Of(GroupMessage::Screenshots);
+        message.text = stamp;
+        group->Publish(message);
+        SaveScreenshot(stamp);
+    });
     auto *live = new QAction(QStringLiteral("Reload when a file is saved"), window);
     live->setCheckable(true);
     live->setChecked(request.liveReload);
     connect(live, &QAction::toggled, liveReload, &LiveReload::SetEnabled);
 
     auto *menu = new QMenu(window);
-    menu->addActions({followAction, openAll, reloadAll});
+    menu->addActions({followAction, openAll, reloadAll, screenshots});
     menu->addSeparator();
     menu->addAction(live);
     auto *button = new QToolButton;
@@ -200,28 +213,34 @@ void GroupMember::BuildActions(const EmulatorRequest &request)
     button->setPopupMode(QToolButton::MenuButtonPopup);
     window->toolsBar()->addWidget(button);
     // Their shortcuts work while the page has the focus.
-    window->addActions({openAll, reloadAll});
+    window->addActions({openAll, reloadAll, screenshots});
 }
 
 void GroupMember::InstallFollowScript()
 {
     BrowserPage *page = window->page();
-    page->AddBinding(ScrolledBinding);
-    page->AddBinding(ClickedBinding);
+    page->AddBinding(FollowBinding);
+    page->AddBinding(LeavingBinding);
     page->AddScript(FollowScript());
     connect(page, &BrowserPage::bindingCalled, this, &GroupMember::OnBinding);
 }
 
-// What the page reports is checked as if a peer had sent it.
+// What the page reports is checked as if a peer had sent it, and may only be what the user
+// did within the page.
 void GroupMember::OnBinding(const QString &name, const QString &text)
 {
-    if (!Following())
+    if (name == LeavingBinding && text == QLatin1String("pressed")) {
+        sincePressed.start();
+        leaving = false; // what the page may do next is yet to be told
+    } else if (name == LeavingBinding) {
+        leftByPage = text != QLatin1String("user");
+        leaving = true;
+    }
+    if (name != FollowBinding || !Following())
         return;
-    const QJsonValue value = FromLiteral(text);
-    if (name == ScrolledBinding && value.isDouble() && std::isfinite(value.toDouble()))
-        group->Publish(GroupMessage::ScrollTo(qBound(0.0, value.toDouble(), 1.0)));
-    else if (name == ClickedBinding && IsElementPath(value.toString()))
-        group->Publish(GroupMessage::ClickOn(value.toString()));
+    const std::optional<GroupMessage> message = ParseGroupMessage(text.toUtf8());
+    if (message && message->IsInPage())
+        group->Publish(*message);
 }
 
 bool GroupMember::Following() const
@@ -243,17 +262,61 @@ void GroupMember::OnReceived(const GroupMessage &message)
         if (Following() && page->url() != message.address)
             page->Load(message.address, BrowserPage::NavigationCause::Program);
         break;
-    case GroupMessage::Scroll:
-        if (Following())
-            RunInPage(QStringLiteral("scroll(%1)").arg(message.fraction, 0, 'g', 17));
-        break;
-    case GroupMessage::Click:
-        if (Following())
-            RunInPage(QStringLiteral("click(%1)").arg(Literal(message.path)));
+    case GroupMessage::Screenshots:
+        SaveScreenshot(message.text);
         break;
     default:
         break;
     }
+    if (!Following() || !message.IsInPage())
+        return;
+    // The script compares the address with its page's own when it runs: a page that changed
+    // meanwhile is left alone.
+    const QString address = Literal(message.address.toString(QUrl::FullyEncoded));
+    switch (message.kind) {
+    case GroupMessage::Scroll:
+        RunInPage(QStringLiteral("scroll(%1, %2)").arg(message.fraction, 0, 'g', 17).arg(address));
+        break;
+    case GroupMessage::Click:
+        RunInPage(QStringLiteral("click(%1, %2)").arg(Literal(message.path), address));
+        break;
+    case GroupMessage::Focus:
+        RunInPage(QStringLiteral("focus(%1, %2)").arg(Literal(message.path), address));
+        break;
+    case GroupMessage::Type:
+        RunInPage(QStringLiteral("type(%1, %2, %3)")
+                      .arg(Literal(message.path), address, Literal(message.text)));
+        break;
+    default:
+        break;
+    }
+}
+
+// Into one folder for the whole group, named by the time the user asked: every window saves
+// its own file there, named by its profile.
+void GroupMember::SaveScreenshot(const QString &stamp)
+{
+    if (!window->page()->isActive())
+        return;
+    const QPointer<GroupMember> self(this);
+    window->page()->Capture(false, [self, stamp](const QByteArray &png, const QString &problem) {
+        if (!self)
+            return;
+        QString message;
+        if (problem.isEmpty()) {
+            QString failure;
+            const QString path =
+                WriteGroupScreenshot(GroupScreenshotDirectory(ScreenshotsLocation(), stamp),
+                                     self->profileName, png, &failure);
+            message =
+                failure.isEmpty()
+                    ? QStringLiteral("Screenshot saved to %1").arg(QDir::toNativeSeparators(path))
+                    : QStringLiteral("Screenshot not saved: %1").arg(failure);
+        } else {
+            message = QStringLiteral("Screenshot failed: %1").arg(problem);
+        }
+        self->window->statusBar()->showMessage(message, StatusMessageMs);
+    });
 }
 
 void GroupMember::RunInPage(const QString &call)
@@ -263,11 +326,15 @@ void GroupMember::RunInPage(const QString &call)
         [](const QJsonValue &, const QString &) {}, BrowserPage::World::Isolated);
 }
 
-// Only the user's own navigations are followed; every address the window shows, however it
-// got there, is the one a newcomer opens.
+// Only the user's own navigations, committed, are followed: not those the page made, even
+// right after the user's click, as its script said. A newcomer opens the address the window
+// shows unless the page went there on its own: a page leads no window anywhere.
 void GroupMember::OnNavigated(const QUrl &url, BrowserPage::NavigationCause cause)
 {
-    if (!Following() || !IsFollowableAddress(url))
+    shownByPage = cause == BrowserPage::NavigationCause::Script ||
+                  (cause == BrowserPage::NavigationCause::User && (leftByPage || openedByPage));
+    leftByPage = leaving = openedByPage = false;
+    if (!Following() || shownByPage || !IsFollowableAddress(url))
         return;
     group->Publish(GroupMessage::Navigation(cause == BrowserPage::NavigationCause::User
                                                 ? GroupMessage::Navigate

@@ -1,5 +1,6 @@
 #include "groupmessage.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,8 +24,11 @@ constexpr KindName KindNames[] = {
     {GroupMessage::Navigate, QLatin1String("navigate")},
     {GroupMessage::Scroll, QLatin1String("scroll")},
     {GroupMessage::Click, QLatin1String("click")},
+    {GroupMessage::Focus, QLatin1String("focus")},
+    {GroupMessage::Type, QLatin1String("type")},
     {GroupMessage::Open, QLatin1String("open")},
     {GroupMessage::Reload, QLatin1String("reload")},
+    {GroupMessage::Screenshots, QLatin1String("screenshots")},
     {GroupMessage::Ping, QLatin1String("ping")},
 };
 
@@ -73,6 +77,13 @@ std::optional<QUrl> ReadAddress(const QJsonValue &value)
 
 bool ReadFields(const QJsonObject &object, GroupMessage &message)
 {
+    // What the user did in a page names the page: no other page is acted upon.
+    if (message.IsInPage()) {
+        const auto url = ReadAddress(object.value(QLatin1String("address")));
+        if (!url)
+            return false;
+        message.address = *url;
+    }
     switch (message.kind) {
     case GroupMessage::Hello: {
         const auto size = ReadNumbers(object.value(QLatin1String("size")), 2);
@@ -129,6 +140,20 @@ bool ReadFields(const QJsonObject &object, GroupMessage &message)
         message.address = url.value_or(QUrl());
         return url.has_value();
     }
+    case GroupMessage::Type: {
+        const QJsonValue text = object.value(QLatin1String("text"));
+        message.text = text.toString();
+        if (!text.isString() || message.text.size() > GroupLimits::MaxTextLength)
+            return false;
+    }
+        [[fallthrough]];
+    case GroupMessage::Click:
+    case GroupMessage::Focus:
+        message.path = object.value(QLatin1String("path")).toString();
+        return IsElementPath(message.path);
+    case GroupMessage::Screenshots:
+        message.text = object.value(QLatin1String("stamp")).toString();
+        return IsScreenshotStamp(message.text);
     case GroupMessage::Scroll: {
         const double fraction = object.value(QLatin1String("fraction")).toDouble(NAN);
         if (!std::isfinite(fraction))
@@ -136,9 +161,6 @@ bool ReadFields(const QJsonObject &object, GroupMessage &message)
         message.fraction = qBound(0.0, fraction, 1.0);
         return true;
     }
-    case GroupMessage::Click:
-        message.path = object.value(QLatin1String("path")).toString();
-        return IsElementPath(message.path);
     case GroupMessage::Reload:
     case GroupMessage::Ping:
         return true;
@@ -162,16 +184,16 @@ GroupMessage GroupMessage::Navigation(Kind kind, const QUrl &address)
     return message;
 }
 
-GroupMessage GroupMessage::ScrollTo(double fraction)
+GroupMessage GroupMessage::ScrollTo(double fraction, const QUrl &page)
 {
-    GroupMessage message = Of(Scroll);
+    GroupMessage message = Navigation(Scroll, page);
     message.fraction = fraction;
     return message;
 }
 
-GroupMessage GroupMessage::ClickOn(const QString &path)
+GroupMessage GroupMessage::OnElement(Kind kind, const QString &path, const QUrl &page)
 {
-    GroupMessage message = Of(Click);
+    GroupMessage message = Navigation(kind, page);
     message.path = path;
     return message;
 }
@@ -183,6 +205,8 @@ QByteArray EncodeGroupMessage(const GroupMessage &message)
         if (entry.kind == message.kind)
             object.insert(QLatin1String("type"), entry.name);
     }
+    if (message.IsInPage())
+        object.insert(QLatin1String("address"), message.address.toString(QUrl::FullyEncoded));
     switch (message.kind) {
     case GroupMessage::Hello:
         object.insert(QLatin1String("size"),
@@ -219,8 +243,15 @@ QByteArray EncodeGroupMessage(const GroupMessage &message)
     case GroupMessage::Scroll:
         object.insert(QLatin1String("fraction"), message.fraction);
         break;
+    case GroupMessage::Type:
+        object.insert(QLatin1String("text"), message.text);
+        [[fallthrough]];
     case GroupMessage::Click:
+    case GroupMessage::Focus:
         object.insert(QLatin1String("path"), message.path);
+        break;
+    case GroupMessage::Screenshots:
+        object.insert(QLatin1String("stamp"), message.text);
         break;
     case GroupMessage::Reload:
     case GroupMessage::Ping:
@@ -274,4 +305,11 @@ bool IsElementPath(const QString &path)
             return false;
     }
     return true;
+}
+
+bool IsScreenshotStamp(const QString &stamp)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[0-9]{8}-[0-9]{6}$"));
+    return pattern.match(stamp).hasMatch() &&
+           QDateTime::fromString(stamp, QStringLiteral("yyyyMMdd-HHmmss")).isValid();
 }

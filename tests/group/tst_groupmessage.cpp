@@ -25,7 +25,13 @@ private Q_SLOTS:
         for (const char *payload :
              {"{'type':'navigate','address':'https://a.b/c?d#e'}",
               "{'type':'open','address':'file:///tmp/a%20b.html'}",
-              "{'type':'click','path':'html > body:nth-of-type(1) > my-el > a:nth-of-type(12)'}",
+              "{'type':'click','path':'html > body:nth-of-type(1) > my-el > a:nth-of-type(12)',"
+              "'address':'https://a.b/c#d'}",
+              "{'type':'focus','path':'html > textarea','address':'file:///tmp/a.html'}",
+              "{'type':'type','path':'html > "
+              "input','address':'https://a.b/','text':'h\\u00e9\\n\\u0000'}",
+              "{'type':'type','path':'html > input','address':'https://a.b/','text':''}",
+              "{'type':'screenshots','stamp':'20261207-235959'}",
               "{'type':'welcome','position':[-10,20]}",
               "{'type':'hello','size':[300,600],'screen':[0,0,1280,1024]}",
               "{'type':'hello','size':[300,600],'screen':[0,0,9,9],'smaller':[[200,400]]}",
@@ -33,8 +39,12 @@ private Q_SLOTS:
             row(payload, payload);
         // Fields a kind does not have are dropped, fractions clamped.
         row("{'type':'reload','address':'javascript:x','eval':'y'}", "{'type':'reload'}");
-        row("{'type':'scroll','fraction':7}", "{'type':'scroll','fraction':1}");
-        row("{'type':'scroll','fraction':-1e308}", "{'type':'scroll','fraction':0}");
+        row("{'type':'scroll','fraction':7,'address':'https://a.b/'}",
+            "{'type':'scroll','fraction':1,'address':'https://a.b/'}");
+        row("{'type':'scroll','fraction':-1e308,'address':'https://a.b/'}",
+            "{'type':'scroll','fraction':0,'address':'https://a.b/'}");
+        row("{'type':'screenshots','stamp':'20260101-000000','text':'x'}",
+            "{'type':'screenshots','stamp':'20260101-000000'}");
 
         for (const char *payload : {
                  "{'type':'navigate','address':'javascript:alert(1)'}",
@@ -45,8 +55,22 @@ private Q_SLOTS:
                  "{'type':'navigate','address':'https://a.b/ c'}",
                  "{'type':'navigate','address':42}",
                  "{'type':'welcome','address':'javascript:x'}",
-                 "{'type':'scroll','fraction':'0.5'}",
-                 "{'type':'scroll'}",
+                 "{'type':'scroll','fraction':'0.5','address':'https://a.b/'}",
+                 "{'type':'scroll','address':'https://a.b/'}",
+                 // What the user did in a page goes to that page only: it must name it.
+                 "{'type':'scroll','fraction':0.5}",
+                 "{'type':'click','path':'html'}",
+                 "{'type':'click','path':'html','address':'data:text/html,x'}",
+                 "{'type':'focus','path':'html > input'}",
+                 "{'type':'type','path':'html > input','text':'x'}",
+                 "{'type':'type','path':'html > input','address':'https://a.b/'}",
+                 "{'type':'type','path':'html > input','address':'https://a.b/','text':5}",
+                 "{'type':'type','path':'#pw','address':'https://a.b/','text':'x'}",
+                 "{'type':'screenshots'}",
+                 "{'type':'screenshots','stamp':'../../etc'}",
+                 "{'type':'screenshots','stamp':'20261399-000000'}",
+                 "{'type':'screenshots','stamp':'"
+                 "\\u0661\\u0662\\u0660\\u0660\\u0660\\u0660\\u0660\\u0660-000000'}",
                  "{'type':'click','path':'body; alert(1)'}",
                  "{'type':'click','path':'a[href^=x]'}",
                  "{'type':'click','path':'#id'}",
@@ -81,8 +105,14 @@ private Q_SLOTS:
             << QByteArray();
         QStringList deep(GroupLimits::MaxPathDepth + 1, QStringLiteral("div"));
         QTest::newRow("deep path")
-            << QByteArray("{'type':'click','path':'" + deep.join(" > ").toUtf8() + "\"}")
+            << QByteArray("{'type':'click','address':'https://a.b/','path':'" +
+                          deep.join(" > ").toUtf8() + "\"}")
             << QByteArray();
+        const QByteArray typed = "{'type':'type','path':'html','address':'https://a.b/','text':'";
+        QTest::newRow("longest text") << typed + QByteArray(GroupLimits::MaxTextLength, 'x') + "'}"
+                                      << typed + QByteArray(GroupLimits::MaxTextLength, 'x') + "'}";
+        QTest::newRow("long text")
+            << typed + QByteArray(GroupLimits::MaxTextLength + 1, 'x') + "'}" << QByteArray();
     }
 
     void parse()
@@ -197,7 +227,7 @@ private Q_SLOTS:
         }
         QVERIFY(members[0]->IsOwner());
 
-        members[1]->Publish(GroupMessage::ScrollTo(0.5));
+        members[1]->Publish(GroupMessage::ScrollTo(0.5, address));
         QTRY_COMPARE(spies[0]->size(), 1);
         QTRY_COMPARE(spies[2]->size(), 1);
         QCOMPARE(spies[2]->at(0).at(0).value<GroupMessage>().fraction, 0.5);
@@ -209,7 +239,8 @@ private Q_SLOTS:
         members[0].reset();
         QTRY_VERIFY(members[1]->IsOwner() != members[2]->IsOwner());
         QTRY_VERIFY(members[1]->IsJoined() && members[2]->IsJoined());
-        members[2]->Publish(GroupMessage::ClickOn(QStringLiteral("html")));
+        members[2]->Publish(
+            GroupMessage::OnElement(GroupMessage::Click, QStringLiteral("html"), address));
         QTRY_COMPARE(spies[1]->size(), 2);
         QCOMPARE(spies[1]->last().at(0).value<GroupMessage>().path, QStringLiteral("html"));
     }

@@ -1,3 +1,4 @@
+#include "core/screenshotfile.h"
 #include "emulatorgroup.h"
 #include "frame.h"
 
@@ -32,6 +33,10 @@ class TestGroupProcess : public QObject
     QProcess emulators[Emulators];
     QString page;
     QString address;
+    // A local server a hostile page sends to; all it was sent.
+    QTcpServer collector;
+    QByteArray collected;
+    const QByteArray secret = "velmora-secret-4711";
 
     QString StatePath(int i) const { return dir.filePath(QStringLiteral("state%1.json").arg(i)); }
 
@@ -171,6 +176,25 @@ private Q_SLOTS:
         page = dir.filePath("site/follow.html");
         QVERIFY(MakeSite());
         address = QUrl::fromLocalFile(page).toString();
+
+        QVERIFY(collector.listen(QHostAddress::LocalHost));
+        connect(&collector, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = collector.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    collected += socket->readAll();
+                    socket->write("HTTP/1.0 200 OK\r\n\r\n<title>collected</title>");
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        QFile hostile(VELMORA_TEST_DATA_DIR "/group/secret.html");
+        QFile copy(dir.filePath("site/secret.html"));
+        QFile secretFile(dir.filePath("site/secret.txt"));
+        QVERIFY(hostile.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly) &&
+                secretFile.open(QIODevice::WriteOnly));
+        copy.write(hostile.readAll().replace("PORT", QByteArray::number(collector.serverPort())));
+        secretFile.write(secret);
     }
 
     // Every window shows the page afresh, at its top, before the missing ones start.
@@ -247,6 +271,17 @@ private Q_SLOTS:
         QTest::newRow("page's own navigation")
             << 10 << -10 << QStringList{"key", "n"} << "address" << QJsonValue(address + "?next")
             << QJsonValue(address);
+        // The page shows in its title what reached its fields at the top right: the text
+        // field, the password field, which is never mirrored, not even its focus, and an
+        // editable element.
+        QTest::newRow("focus") << -10 << 10 << QStringList() << "title" << QJsonValue("focus:text")
+                               << QJsonValue("focus:text");
+        QTest::newRow("typing") << -10 << 10 << QStringList{"type", "Hi there"} << "title"
+                                << QJsonValue("text:Hi there") << QJsonValue("text:Hi there");
+        QTest::newRow("password") << -10 << 45 << QStringList{"type", "secret"} << "title"
+                                  << QJsonValue("password:secret") << QJsonValue("ready");
+        QTest::newRow("editable") << -10 << 75 << QStringList{"type", "Hi"} << "title"
+                                  << QJsonValue("editable:Hi") << QJsonValue("editable:Hi");
     }
 
     void follow()
@@ -266,6 +301,90 @@ private Q_SLOTS:
             QTRY_VERIFY2_WITH_TIMEOUT(Showing(i, key, followed), qPrintable(QString::number(i)),
                                       FollowMs);
         QCOMPARE(State(3).value(key), unfollowed);
+    }
+
+    // What the user does in a page reaches no other page: the first window went on to another
+    // address on its own, where a click, a focus and typing stay its own.
+    void otherPage()
+    {
+        QVERIFY(Xdotool(At(0, 10, -10) + QStringList{"click", "1", "key", "n"}));
+        QTRY_VERIFY_WITH_TIMEOUT(Showing(0, "address", QString(address + "?next")), FollowMs);
+        QVERIFY(Xdotool(At(0, 10, 10) + QStringList{"click", "1"} + At(0, -10, 10) +
+                        QStringList{"click", "1", "type", "x"}));
+        QTRY_VERIFY_WITH_TIMEOUT(Showing(0, "title", "text:x"), FollowMs);
+        QTest::qWait(NotFollowedMs);
+        for (int i = 1; i < Emulators; ++i)
+            QCOMPARE(State(i).value("title").toString(), "ready");
+    }
+
+    void secretPage_data()
+    {
+        // How the page sends, as it tells the server; its first letter opens it.
+        QTest::addColumn<QString>("by");
+        for (const char *by : {"script", "click", "link", "window"})
+            QTest::newRow(by) << QString(by);
+    }
+
+    // A page from a file, which only the first window went to on its own, reads the file
+    // beside it and sends what it read to a local server: it reads nothing, and nothing it
+    // does, nor the user's click there, reaches another window.
+    void secretPage()
+    {
+        QFETCH(QString, by);
+        collected.clear();
+        QVERIFY(Xdotool(At(0, 10, -10) + QStringList{"click", "1", "key", by.left(1)}));
+        QTRY_COMPARE_WITH_TIMEOUT(State(0).value("title").toString(), "read nothing", FollowMs);
+        if (by != "script")
+            QVERIFY(Xdotool(At(0, 10, 10) + QStringList{"click", "1"}));
+        const QString collect =
+            QString("http://127.0.0.1:%1/collect?by=%2").arg(collector.serverPort()).arg(by);
+        QTRY_VERIFY_WITH_TIMEOUT(State(0).value("address").toString().startsWith(collect),
+                                 FollowMs);
+        QTest::qWait(NotFollowedMs);
+        for (int i = 1; i < Emulators; ++i) {
+            QCOMPARE(State(i).value("address").toString(), address);
+            QCOMPARE(State(i).value("title").toString(), "ready");
+        }
+        QVERIFY2(!collected.contains(secret), collected.constData());
+    }
+
+    // An address the user types in the address field, at the window's top right, is followed.
+    void addressField()
+    {
+        const QString typed = address + "?typed";
+        // What follows "type" is all typed.
+        QVERIFY(Xdotool(At(0, -60, 12, "frame") +
+                        QStringList{"click", "1", "key", "ctrl+l", "type", typed}) &&
+                Xdotool({"key", "Return"}));
+        for (int i = 0; i < 3; ++i)
+            QTRY_VERIFY2_WITH_TIMEOUT(Showing(i, "address", typed),
+                                      qPrintable(State(i).value("address").toString()), FollowMs);
+    }
+
+    // One command saves every window's page, Follow or not, into one new folder, each file
+    // named by its profile; a name taken gets a number.
+    void screenshotAll()
+    {
+        QDir pictures(dir.filePath("Pictures/Velmora"));
+        QVERIFY(Xdotool(At(1, 20, -8, "frame") + QStringList{"click", "1", "key", "ctrl+shift+a"}));
+        QStringList names;
+        for (int i = 0; i < Emulators; ++i)
+            names.append(QString("Member %1.png").arg(i));
+        const auto saved = [&] {
+            const QStringList folders = pictures.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+            return folders.size() == 1 &&
+                   QDir(pictures.filePath(folders.first())).entryList(QDir::Files) == names;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(saved(), FollowMs);
+        const QString folder = pictures.filePath(pictures.entryList(QDir::Dirs).last());
+        QFile file(QDir(folder).filePath(names.last()));
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.read(4) == "\x89PNG");
+        QString failure;
+        QCOMPARE(WriteGroupScreenshot(folder, "Member 0", "png", &failure),
+                 QDir(folder).filePath("Member 0-2.png"));
+        QCOMPARE(WriteGroupScreenshot(folder, "../x", "png", &failure),
+                 QDir(folder).filePath("_x.png"));
+        QVERIFY(failure.isEmpty());
     }
 
     // Open in all and Reload all reach every window, Follow or not.
@@ -353,15 +472,19 @@ private Q_SLOTS:
         }
         garbage.write("\xff\xfegarbage, not a frame\n");
         giant.write(QByteArray("\x00\xff\xff\xff", 4) + QByteArray(64 * 1024, 'x'));
-        for (const char *payload :
-             {"{'type':'navigate','address':'javascript:void(0)'}",
-              "{'type':'open','address':'data:text/html,<title>hacked</title>'}",
-              "{'type':'open','address':'velmora://hacked'}", "{'type':'click','path':'button, a'}",
-              "{'type':'scroll','fraction':1e400}",
-              "{'type':'hello','size':[99999999,1],'screen':[0,0,1,1]}",
-              "{'type':'navigate','address':'"})
+        const QByteArray shown = address.toUtf8();
+        for (const QByteArray &payload : QByteArrayList{
+                 "{'type':'navigate','address':'javascript:void(0)'}",
+                 "{'type':'open','address':'data:text/html,<title>hacked</title>'}",
+                 "{'type':'open','address':'velmora://hacked'}",
+                 "{'type':'click','path':'button, a','address':'" + shown + "'}",
+                 "{'type':'type','path':'html > body > div > input','address':'" + shown +
+                     "','text':'" + QByteArray(GroupLimits::MaxTextLength + 1, 'x') + "'}",
+                 "{'type':'scroll','fraction':1e400}",
+                 "{'type':'hello','size':[99999999,1],'screen':[0,0,1,1]}",
+                 "{'type':'navigate','address':'"})
             liar.write(Frame(payload));
-        liar.write(Frame("{'type':'scroll','fraction':0.25}"));
+        liar.write(Frame("{'type':'scroll','fraction':0.25,'address':'" + shown + "'}"));
         for (QLocalSocket *socket : {&garbage, &giant, &liar})
             QVERIFY(socket->waitForBytesWritten(5000));
 
