@@ -34,6 +34,7 @@ namespace {
 const QString StartPageScheme = QStringLiteral("data");
 // Keeps the address field usable however narrow the device.
 constexpr int MinimumAddressWidth = 160;
+constexpr int NarrowAddressWidth = 80;
 // A window manager's title bar and side borders, before the window is shown and its frame
 // known.
 constexpr int AssumedTitleBarHeight = 32;
@@ -590,13 +591,15 @@ void EmulatorWindow::FitWindow()
             return;
         }
     }
+    // Zoomed out, the window is no wider than the device: tools that do not fit then wait
+    // behind their row's extension button, and more devices share the screen. The address
+    // field stays, shorter.
+    const bool narrow = twoRows && zoom < 1;
+    addressEdit->setMinimumWidth(narrow ? NarrowAddressWidth : MinimumAddressWidth);
     const int rowsWidth = twoRows ? qMax(RowWidth(navigationRow), RowWidth(toolsRow))
                                   : RowWidth(navigationRow) + RowWidth(toolsRow);
     const int barHeight = messageBar->isVisible() ? messageBar->sizeHint().height() : 0;
-    // Zoomed out, the window is no wider than the device: tools that do not fit then wait
-    // behind their row's extension button, and more devices share the screen.
-    const int width =
-        twoRows && zoom < 1 ? qMax(view->width(), NarrowestWindow) : qMax(view->width(), rowsWidth);
+    const int width = qMax(view->width(), narrow ? NarrowestWindow : rowsWidth);
     QSize size(width, view->height() + ToolBarsHeight(twoRows) + statusBar()->sizeHint().height() +
                           barHeight);
     if (const QScreen *desktop = screen()) {
