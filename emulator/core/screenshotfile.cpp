@@ -100,3 +100,12 @@ QString WriteGroupScreenshot(const QString &directory, const QString &profileNam
         QStringLiteral("too many screenshots in %1").arg(QDir::toNativeSeparators(directory));
     return {};
 }
+
+QString ScreenshotOutcome(const QString &path, const QString &failure, const QString &problem)
+{
+    if (!problem.isEmpty())
+        return QStringLiteral("Screenshot failed: %1").arg(problem);
+    if (!failure.isEmpty())
+        return QStringLiteral("Screenshot not saved: %1").arg(failure);
+    return QStringLiteral("Screenshot saved to %1").arg(QDir::toNativeSeparators(path));
+}

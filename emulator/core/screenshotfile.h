@@ -25,3 +25,7 @@ QString GroupScreenshotDirectory(const QString &picturesDirectory, const QString
 // moment. Returns the path written; empty, with the reason in `failure`, when it was not.
 QString WriteGroupScreenshot(const QString &directory, const QString &profileName,
                              const QByteArray &png, QString *failure);
+
+// What the status line says of a screenshot: where it went, why it was not saved
+// (`failure`), or why the browser took none (`problem`).
+QString ScreenshotOutcome(const QString &path, const QString &failure, const QString &problem);

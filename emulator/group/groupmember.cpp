@@ -302,20 +302,14 @@ void GroupMember::SaveScreenshot(const QString &stamp)
     window->page()->Capture(false, [self, stamp](const QByteArray &png, const QString &problem) {
         if (!self)
             return;
-        QString message;
-        if (problem.isEmpty()) {
-            QString failure;
-            const QString path =
-                WriteGroupScreenshot(GroupScreenshotDirectory(ScreenshotsLocation(), stamp),
-                                     self->profileName, png, &failure);
-            message =
-                failure.isEmpty()
-                    ? QStringLiteral("Screenshot saved to %1").arg(QDir::toNativeSeparators(path))
-                    : QStringLiteral("Screenshot not saved: %1").arg(failure);
-        } else {
-            message = QStringLiteral("Screenshot failed: %1").arg(problem);
-        }
-        self->window->statusBar()->showMessage(message, StatusMessageMs);
+        QString failure;
+        const QString path =
+            problem.isEmpty()
+                ? WriteGroupScreenshot(GroupScreenshotDirectory(ScreenshotsLocation(), stamp),
+                                       self->profileName, png, &failure)
+                : QString();
+        self->window->statusBar()->showMessage(ScreenshotOutcome(path, failure, problem),
+                                               StatusMessageMs);
     });
 }
 

@@ -21,7 +21,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QShowEvent>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -630,23 +629,13 @@ void EmulatorWindow::SaveScreenshot(bool fullPage)
     browserPage->Capture(fullPage, [self](const QByteArray &png, const QString &problem) {
         if (!self)
             return;
-        QString message;
-        if (problem.isEmpty()) {
-            QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-            if (pictures.isEmpty())
-                pictures = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
-            const QString path = ScreenshotFilePath(pictures, self->asked.profileName,
-                                                    QImage::fromData(png, "PNG").size(),
-                                                    QDateTime::currentDateTime());
-            const QString failure = WriteScreenshot(path, png);
-            message =
-                failure.isEmpty()
-                    ? QStringLiteral("Screenshot saved to %1").arg(QDir::toNativeSeparators(path))
-                    : QStringLiteral("Screenshot not saved: %1").arg(failure);
-        } else {
-            message = QStringLiteral("Screenshot failed: %1").arg(problem);
-        }
-        self->statusBar()->showMessage(message, StatusMessageMs);
+        const QString path =
+            problem.isEmpty() ? ScreenshotFilePath(ScreenshotsLocation(), self->asked.profileName,
+                                                   QImage::fromData(png, "PNG").size(),
+                                                   QDateTime::currentDateTime())
+                              : QString();
+        const QString failure = path.isEmpty() ? QString() : WriteScreenshot(path, png);
+        self->statusBar()->showMessage(ScreenshotOutcome(path, failure, problem), StatusMessageMs);
     });
 }
 
