@@ -3,9 +3,7 @@
 #include "shotsoptions.h"
 #include "shotsplan.h"
 
-#include <QDir>
-#include <QTest>
-#include <QUrl>
+#include <QtTest>
 
 // The parts of velmora-shots that decide what to run and what to write.
 class TestShots : public QObject
