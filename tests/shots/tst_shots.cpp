@@ -93,8 +93,7 @@ private Q_SLOTS:
                        sections, profiles);
 
         // Named ones in the order given, the first of a name, and the names no profile has.
-        const ProfileChoice all = ChooseProfiles(profiles, {});
-        QCOMPARE(ProfileNames(all.chosen), ProfileNames(profiles));
+        QCOMPARE(ProfileNames(ChooseProfiles(profiles, {}).chosen), ProfileNames(profiles));
         const ProfileChoice some =
             ChooseProfiles(profiles, {"<b>&'x", "Tablet", "My phone", "my phone"});
         QCOMPARE(ProfileNames(some.chosen), QStringList({"<b>&'x", "My phone"}));
