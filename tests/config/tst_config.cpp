@@ -230,11 +230,6 @@ private Q_SLOTS:
         QCOMPARE(ReadConfig(path, true, read, readProfiles).status, ConfigReadResult::Loaded);
         QCOMPARE(Dump(read), Dump(sections));
         QCOMPARE(Dump({}, readProfiles).last(), "p\t\\|-1,7,0,2| -url \"a b\"");
-
-        // A save that cannot be made says so and leaves what was there in place.
-        QVERIFY(QDir().mkpath(path + ".d/inside"));
-        QCOMPARE(WriteConfig(path + ".d", sections, profiles), ConfigWriteResult::Failed);
-        QVERIFY(QFileInfo(path + ".d/inside").isDir());
     }
 
     // The shipped catalogue, read as the launcher reads it and as the emulator's parser reads

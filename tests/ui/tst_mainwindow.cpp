@@ -366,7 +366,6 @@ private Q_SLOTS:
                                      "want to continue?\n\nTablet Large\nP3\n");
         // The window shows the repaired profile and keeps the unsaved edit, so Update and
         // Launch agree with what is stored.
-        QCOMPARE(window->Profiles().at(1).arguments, " -ab  -windowsize 480x800");
         QCOMPARE(edit()->text(), " -ab -typed  -windowsize 480x800");
         QCOMPARE(combo(ResolutionSection)->count(), 2);
         QCOMPARE(combo(ResolutionSection)->currentIndex(), 0);
