@@ -21,7 +21,7 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=87"
 export LSAN_OPTIONS="suppressions=$suppressions:print_suppressions=0"
 # The emulator's core, its protocol pipe and the group's messages need no browser: they are
 # built above and their tests must run here too.
-for t in tst_emulatorcore tst_catalogue tst_groupmessage tst_devtoolspipe; do
+for t in tst_emulatorcore tst_config tst_groupmessage tst_devtoolspipe; do
     ctest --test-dir "$build" -N -R "^$t\$" | grep -q "Total Tests: 1" ||
         { echo "$t is not built under the sanitizers" >&2; exit 1; }
 done

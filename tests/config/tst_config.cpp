@@ -1,5 +1,7 @@
 #include "configreader.h"
 #include "configwriter.h"
+#include "core/emulatorrequest.h"
+#include "core/useragentdetails.h"
 #include "eightbitdecoding.h"
 #include "testplatform.h"
 
@@ -228,11 +230,45 @@ private Q_SLOTS:
         QCOMPARE(ReadConfig(path, true, read, readProfiles).status, ConfigReadResult::Loaded);
         QCOMPARE(Dump(read), Dump(sections));
         QCOMPARE(Dump({}, readProfiles).last(), "p\t\\|-1,7,0,2| -url \"a b\"");
+    }
 
-        // A save that cannot be made says so and leaves what was there in place.
-        QVERIFY(QDir().mkpath(path + ".d/inside"));
-        QCOMPARE(WriteConfig(path + ".d", sections, profiles), ConfigWriteResult::Failed);
-        QVERIFY(QFileInfo(path + ".d/inside").isDir());
+    // The shipped catalogue, read as the launcher reads it and as the emulator's parser reads
+    // its values; the options themselves are tested with the parser.
+    void shippedCatalogue()
+    {
+        const QByteArray bytes = ReadAll(VELMORA_CATALOGUE);
+        QList<ConfigSection> sections;
+        QList<LaunchProfile> profiles;
+        QCOMPARE(ReadConfigData(bytes, sections, profiles), 107);
+        // Exactly what the launcher writes back: nothing changes on the first save.
+        QCOMPARE(QString::fromUtf8(FormatConfig(sections, profiles)), QString::fromUtf8(bytes));
+        QString options;
+        for (int s = 0; s < SectionCount; ++s) {
+            // Filled, and each name picks one entry.
+            QStringList names = sections[s].EntryNames();
+            QVERIFY2(!names.isEmpty() && names.removeDuplicates() == 0,
+                     qPrintable(sections[s].header));
+            if (s == ProfileSection)
+                continue;
+            for (const ConfigEntry &entry : std::as_const(sections[s].entries)) {
+                options += entry.value;
+                // Each user agent is one the emulator recognises.
+                const QString userAgent =
+                    ParseEmulatorArguments(QProcess::splitCommand(entry.value)).userAgent;
+                QVERIFY2(userAgent.isEmpty() ||
+                             !DeriveUserAgentDetails(userAgent).platform.isEmpty(),
+                         qPrintable(userAgent));
+            }
+            for (const LaunchProfile &profile : std::as_const(profiles)) {
+                const int selection = profile.selections.value(s - 1, -1);
+                QVERIFY2(selection >= 0 && selection < sections[s].entries.size(),
+                         qPrintable(profile.name));
+            }
+        }
+        // Every option value, joined as the launcher joins them for a launch.
+        const EmulatorRequest settings = ParseEmulatorArguments(QProcess::splitCommand(options));
+        QCOMPARE(settings.problems.join(u'\n'), QString());
+        QCOMPARE(settings.address, QString());
     }
 };
 

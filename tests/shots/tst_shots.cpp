@@ -3,9 +3,7 @@
 #include "shotsoptions.h"
 #include "shotsplan.h"
 
-#include <QDir>
-#include <QTest>
-#include <QUrl>
+#include <QtTest>
 
 // The parts of velmora-shots that decide what to run and what to write.
 class TestShots : public QObject
@@ -95,8 +93,7 @@ private Q_SLOTS:
                        sections, profiles);
 
         // Named ones in the order given, the first of a name, and the names no profile has.
-        const ProfileChoice all = ChooseProfiles(profiles, {});
-        QCOMPARE(ProfileNames(all.chosen), ProfileNames(profiles));
+        QCOMPARE(ProfileNames(ChooseProfiles(profiles, {}).chosen), ProfileNames(profiles));
         const ProfileChoice some =
             ChooseProfiles(profiles, {"<b>&'x", "Tablet", "My phone", "my phone"});
         QCOMPARE(ProfileNames(some.chosen), QStringList({"<b>&'x", "My phone"}));

