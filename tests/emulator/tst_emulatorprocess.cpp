@@ -158,6 +158,18 @@ private Q_SLOTS:
             << "{'innerWidth':1920,'devicePixelRatio':1,'orientation':'landscape-primary',"
                "'pointer':'fine','hover':'hover','maxTouchPoints':0,'touchEvents':false,"
                "'documentTitle':'expanded'}";
+        // Every profile of the shipped catalogue, launched as the launcher does.
+        QList<ConfigSection> sections;
+        QList<LaunchProfile> profiles;
+        if (ReadConfigData(ReadAll(VELMORA_CATALOGUE), sections, profiles) <= 0)
+            QFAIL("the catalogue cannot be read");
+        for (const LaunchProfile &profile : std::as_const(profiles)) {
+            QString options;
+            for (int s = ResolutionSection; s <= UserAgentSection; ++s)
+                options += sections[s].entries.value(profile.selections.value(s - 1)).value;
+            QTest::newRow(qPrintable(profile.name)) << options + " device.html"
+                                                    << "{'loaded':true}";
+        }
     }
 
     void devices()
@@ -208,6 +220,18 @@ private Q_SLOTS:
                      .toJson()
                      .contains(engine.toUtf8()));
 
+        // The page sees the device's pixels, its input and its agent as asked.
+        const EmulatorRequest asked = ParseEmulatorArguments(arguments);
+        const double ratio = metrics.value("devicePixelRatio").toDouble();
+        QCOMPARE(ratio, asked.ppi / 160.0);
+        const int side = qMin(asked.windowSize.width(), asked.windowSize.height());
+        const int shown =
+            qMin(metrics.value("screenWidth").toInt(), metrics.value("screenHeight").toInt());
+        QVERIFY(shown * ratio >= side && shown * ratio < side + ratio);
+        const char *pointer[] = {"fine", "coarse", "none"}; // mouse, touch, keys
+        QCOMPARE(metrics.value("pointer").toString(), pointer[int(asked.input)]);
+        QVERIFY(asked.userAgent.isEmpty() || metrics.value("userAgent") == asked.userAgent);
+
         // Whole on the test's screen, toolbar and all, and never above one to one.
         const qreal zoom = metrics.value("displayZoom").toDouble();
         QVERIFY(zoom > 0 && zoom <= 1);
@@ -218,47 +242,10 @@ private Q_SLOTS:
             return;
         // The viewport at device pixels, rounded as the engine does, its fixed bar included.
         const QImage image(png);
-        const qreal ratio = metrics.value("devicePixelRatio").toDouble();
         QCOMPARE(image.size(), QSize(std::round(metrics.value("screenWidth").toInt() * ratio),
                                      std::round(metrics.value("screenHeight").toInt() * ratio)));
         if (page == "device.html" && metrics.value("screenWidth").toInt() < 500)
             QCOMPARE(image.pixelColor(image.width() / 2, image.height() - 2), QColor(Qt::blue));
-    }
-
-    // Every profile of the shipped catalogue, launched as the launcher does: the page sees
-    // the device's pixels, its input and its agent.
-    void catalogue_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QList<ConfigSection> sections;
-        QList<LaunchProfile> profiles;
-        if (ReadConfigData(ReadAll(VELMORA_CATALOGUE), sections, profiles) <= 0)
-            QFAIL("the catalogue cannot be read");
-        for (const LaunchProfile &profile : std::as_const(profiles)) {
-            QString options;
-            for (int s = ResolutionSection; s <= UserAgentSection; ++s)
-                options += sections[s].entries.value(profile.selections.value(s - 1)).value;
-            QTest::newRow(qPrintable(profile.name)) << QProcess::splitCommand(options);
-        }
-    }
-
-    void catalogue()
-    {
-        QFETCH(QStringList, options);
-        const EmulatorRequest asked = ParseEmulatorArguments(options);
-        QVERIFY(Emulate(options + twin +
-                        QStringList{dir.filePath("profile.json"),
-                                    VELMORA_TEST_DATA_DIR "/emulator/device.html"}));
-        const QJsonObject metrics = Metrics("profile.json");
-        const double ratio = metrics.value("devicePixelRatio").toDouble();
-        QCOMPARE(ratio, asked.ppi / 160.0);
-        const int side = qMin(asked.windowSize.width(), asked.windowSize.height());
-        const int shown =
-            qMin(metrics.value("screenWidth").toInt(), metrics.value("screenHeight").toInt());
-        QVERIFY(shown * ratio >= side && shown * ratio < side + ratio);
-        const char *pointer[] = {"fine", "coarse", "none"}; // mouse, touch, keys
-        QCOMPARE(metrics.value("pointer").toString(), pointer[int(asked.input)]);
-        QCOMPARE(metrics.value("userAgent").toString(), asked.userAgent);
     }
 
     // The browser behind one emulator: no network port, one top-level window, its profile
