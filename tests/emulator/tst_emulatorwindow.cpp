@@ -1,6 +1,7 @@
 #include "engine/chromiumpage.h"
 #include "engine/foreignwindowview.h"
 #include "processtree.h"
+#include "testplatform.h"
 #include "ui/emulatorwindow.h"
 #include "ui/messagebar.h"
 
@@ -59,17 +60,6 @@ bool Xdo(const QStringList &arguments, const QPoint &at = {})
 {
     const QStringList move = {"mousemove", QString::number(at.x()), QString::number(at.y())};
     return QProcess::execute("xdotool", (at.isNull() ? QStringList() : move) + arguments) == 0;
-}
-
-// The browser's renderers, found below its process.
-QList<qint64> Renderers(qint64 browser)
-{
-    QList<qint64> renderers = ProcessTree(browser);
-    renderers.removeIf([](qint64 pid) {
-        QFile command(QString("/proc/%1/cmdline").arg(pid));
-        return !command.open(QIODevice::ReadOnly) || !command.readAll().contains("--type=renderer");
-    });
-    return renderers;
 }
 
 // After two frames, so that any resize the last command caused has reached the page.
@@ -150,18 +140,14 @@ class TestEmulatorWindow : public QObject
     // Where the page's element with this id is on the screen.
     QRect InScreen(const QString &id)
     {
-        const QStringList rect =
-            Evaluate(page, QString("(r => [r.x, r.y, r.width, r.height].join())"
-                                   "(document.getElementById('%1').getBoundingClientRect())")
-                               .arg(id))
-                .split(',');
-        if (rect.size() != 4)
-            return {};
-        const qreal zoom = window->displayZoom();
-        return QRectF(rect[0].toDouble() * zoom, rect[1].toDouble() * zoom,
-                      rect[2].toDouble() * zoom, rect[3].toDouble() * zoom)
-            .toRect()
-            .translated(window->pageGeometry().topLeft());
+        const QString rect = "(r => [r.x, r.y, r.width, r.height].map(v => v * %1).join())"
+                             "(document.getElementById('%2').getBoundingClientRect())";
+        const QStringList r = Evaluate(page, rect.arg(window->displayZoom()).arg(id)).split(',');
+        return r.size() != 4
+                   ? QRect()
+                   : QRectF(r[0].toDouble(), r[1].toDouble(), r[2].toDouble(), r[3].toDouble())
+                         .toRect()
+                         .translated(window->pageGeometry().topLeft());
     }
 
     // Clicks the middle of the page's element with this id, as a user would.
@@ -294,8 +280,9 @@ private Q_SLOTS:
         QCOMPARE(Grab(corner.translated(0, shown.height() - 5)).pixelColor(0, 0), QColor(Qt::blue));
 
         QSignalSpy gone(page, &BrowserPage::rendererGone);
-        for (qint64 renderer : Renderers(qobject_cast<ChromiumPage *>(page)->browserProcessId()))
-            ::kill(pid_t(renderer), SIGKILL);
+        for (qint64 pid : ProcessTree(qobject_cast<ChromiumPage *>(page)->browserProcessId()))
+            if (ReadAll(QString("/proc/%1/cmdline").arg(pid)).contains("--type=renderer"))
+                ::kill(pid_t(pid), SIGKILL); // every renderer
         QTRY_COMPARE_WITH_TIMEOUT(gone.size(), 1, 10000);
         QVERIFY(Answer(*window, "Reload"));
         QTRY_COMPARE_WITH_TIMEOUT(loaded->size(), 2, 20000);
