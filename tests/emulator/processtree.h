@@ -2,15 +2,6 @@
 
 #include <QtCore>
 
-// What `program` printed, trimmed, once it ended.
-inline QByteArray Run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(10000);
-    return process.readAllStandardOutput().trimmed();
-}
-
 // `pid` and all its descendants (Linux).
 inline QList<qint64> ProcessTree(qint64 pid)
 {

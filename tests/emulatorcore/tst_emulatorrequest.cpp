@@ -81,14 +81,13 @@ private Q_SLOTS:
         QFETCH(QString, commandLine);
         QFETCH(QString, problems);
         const EmulatorRequest s = ParseEmulatorArguments(QProcess::splitCommand(commandLine));
-        const QString size =
-            QStringLiteral("%1x%2").arg(s.windowSize.width()).arg(s.windowSize.height());
         const auto n = [](auto value) { return QString::number(value); };
         QStringList seen;
-        seen << size << n(s.ppi) << InputMethodName(s.input) << s.userAgent << s.profileName
-             << s.dumpMetricsPath << s.address << n(s.zoomPercent) << n(int(s.orientation))
-             << s.screenshotPath << n(s.helpRequested) << n(s.follow) << n(s.liveReload)
-             << s.stateFilePath << s.chromiumPath << ColorSchemeName(s.conditions.colorScheme)
+        seen << n(s.windowSize.width()) + u'x' + n(s.windowSize.height()) << n(s.ppi)
+             << InputMethodName(s.input) << s.userAgent << s.profileName << s.dumpMetricsPath
+             << s.address << n(s.zoomPercent) << n(int(s.orientation)) << s.screenshotPath
+             << n(s.helpRequested) << n(s.follow) << n(s.liveReload) << s.stateFilePath
+             << s.chromiumPath << ColorSchemeName(s.conditions.colorScheme)
              << n(s.conditions.reducedMotion) << NetworkConditionName(s.conditions.network)
              << n(s.conditions.cpuSlowdown) << GeolocationText(s.conditions)
              << SafeAreaText(s.safeArea);
