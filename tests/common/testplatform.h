@@ -1,7 +1,6 @@
 #pragma once
 
-// What tests share, and what they must do differently on Windows so that they check the same
-// thing everywhere.
+// What tests share, and what they do differently on Windows to check the same thing there.
 
 #include <QDir>
 #include <QStandardPaths>
@@ -30,11 +29,9 @@ inline QByteArray PlatformLineEnds(QByteArray text)
     return text;
 }
 
-// Moves this process's per-user data location, where the launcher keeps Launcher.ini, away
-// from the user's own before a test writes there. Unix takes it from XDG_DATA_HOME, pointed
-// into `temporaryDir`. Windows takes it from the shell, which no variable moves; Qt's test
-// mode puts it in a "qttest" folder of its own instead. Returns the location, or an empty
-// string when it would still be the user's own: the test must then touch nothing.
+// Moves the per-user data location (Launcher.ini's) away from the user's own: on Unix into
+// `temporaryDir` by XDG_DATA_HOME; on Windows, where no variable moves it, into Qt's test mode
+// "qttest" folder. Returns it, or "" when it is still the user's own: then touch nothing.
 inline QString UsePrivateDataHome(const QString &temporaryDir)
 {
     const auto location = [] {

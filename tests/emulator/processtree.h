@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QFile>
-#include <QList>
+#include <QtCore>
 
 // `pid` and all its descendants (Linux).
 inline QList<qint64> ProcessTree(qint64 pid)

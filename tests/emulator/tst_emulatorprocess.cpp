@@ -2,8 +2,9 @@
 #include "core/emulatorrequest.h"
 #include "core/screenshotfile.h"
 #include "processtree.h"
+#include "testplatform.h"
 
-#include <QImage>
+#include <QtGui>
 #include <QtTest>
 
 #include <cmath>
@@ -34,44 +35,42 @@ class TestEmulatorProcess : public QObject
     QProcess first;
     const QStringList twin = {"-profile-name", "Twin", "-dump-metrics"};
 
-    QJsonObject Metrics(const QString &path)
+    // What -dump-metrics wrote here.
+    QJsonObject Metrics(const QString &name)
     {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
-                                              : QJsonObject();
+        return QJsonDocument::fromJson(ReadAll(dir.filePath(name))).object();
     }
 
-    static QByteArray Run(const QString &program, const QStringList &arguments)
+    // Runs an emulator to its end: true when it ended with `code`, else what it said is shown.
+    static bool Emulate(const QStringList &arguments, int code = 0, QByteArray *said = nullptr)
     {
         QProcess process;
-        process.start(program, arguments);
-        process.waitForFinished(10000);
-        return process.readAllStandardOutput().trimmed();
+        process.start(EMULATOR_PATH, arguments);
+        const bool ended = process.waitForFinished(60000) && process.exitCode() == code &&
+                           process.exitStatus() == QProcess::NormalExit;
+        const QByteArray text = process.readAllStandardError();
+        if (said)
+            *said = text;
+        else if (!ended)
+            qWarning("%s", text.constData());
+        return ended;
     }
 
     // Listening TCP sockets (state 0A) that belong to any of `pids`.
     static int ListeningSockets(const QList<qint64> &pids)
     {
         QSet<QByteArray> owned;
-        for (qint64 pid : pids) {
-            QDirIterator fds(QString("/proc/%1/fd").arg(pid), QDir::System);
-            while (fds.hasNext()) {
-                const QString target = QFile::symLinkTarget(fds.next());
-                if (target.contains("socket:["))
-                    owned.insert(target.section('[', 1).chopped(1).toLatin1());
-            }
-        }
+        for (qint64 pid : pids)
+            for (const QFileInfo &fd :
+                 QDir(QString("/proc/%1/fd").arg(pid)).entryInfoList(QDir::System))
+                owned.insert(
+                    fd.symLinkTarget().section("socket:[", 1).section(']', 0, 0).toLatin1());
         int listening = 0;
-        for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-            QFile file(table);
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            for (const QByteArray &line : file.readAll().split('\n')) {
+        for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"})
+            for (const QByteArray &line : ReadAll(table).split('\n')) {
                 const QList<QByteArray> fields = line.simplified().split(' ');
-                if (fields.size() > 9 && fields[3] == "0A" && owned.contains(fields[9]))
-                    ++listening;
+                listening += fields.size() > 9 && fields[3] == "0A" && owned.contains(fields[9]);
             }
-        }
         return listening;
     }
 
@@ -94,12 +93,11 @@ private Q_SLOTS:
 
     void devices_data()
     {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QString>("page");
+        // The emulator's options and page; -screenshot is given its file here.
+        QTest::addColumn<QString>("options");
         QTest::addColumn<QString>("expected"); // what the page must measure: JSON, ' for "
-        QTest::addColumn<bool>("screenshot");
-        const QStringList phone = {"-windowsize", "1080x2400", "-ppi",        "420",
-                                   "-input",      "touch",     "-user-agent", ChromeAndroid};
+        const QString phone =
+            "-windowsize 1080x2400 -ppi 420 -input touch -user-agent \"" + ChromeAndroid + "\" ";
         const QString chromeOnAndroid =
             "'platform':'Linux armv8l','vendor':'Google Inc.','userAgent':'" + ChromeAndroid +
             "','touchEvents':true,'maxTouchPoints':5,'pointer':'coarse','hover':'none'";
@@ -107,102 +105,88 @@ private Q_SLOTS:
                                "'popover':true,'dynamicViewportUnits':true,'oklch':true,"
                                "'colorMix':true,'anchorPositioning':true},'engine':'Chromium'";
         QTest::newRow("phone")
-            << phone << "device.html"
+            << phone + "-screenshot device.html"
             << "{'innerWidth':412,'devicePixelRatio':2.625,'screenWidth':412,'screenHeight':915,"
                "'orientation':'portrait-primary','orientationQuery':'portrait',"
                "'userAgentData':{'mobile':true,'platform':'Android','model':'K'}," +
                    chromeOnAndroid + "," + modern +
-                   ",'onLine':true,'geolocation':'denied','safeArea':{'top':0,'left':0}}"
-            << true;
+                   ",'onLine':true,'geolocation':'denied','safeArea':{'top':0,'left':0}}";
         QTest::newRow("phone, landscape, page without a viewport")
-            << phone + QStringList{"-orientation", "landscape"} << "noviewport.html"
+            << phone + "-orientation landscape -screenshot noviewport.html"
             << "{'innerWidth':980,'clientWidth':980,'visualViewportScale':0.9337,"
                "'screenWidth':915,'screenHeight':412,'orientation':'landscape-primary',"
                "'orientationQuery':'landscape','devicePixelRatio':2.625," +
-                   chromeOnAndroid + "}"
-            << true;
+                   chromeOnAndroid + "}";
         // What the page is told beyond the device, as it sees it; the notch turns with the
         // phone, its top edge going to the left.
         QTest::newRow("phone, dark, offline, located, notch")
-            << phone + QStringList{"-color-scheme",
-                                   "dark",
-                                   "-reduced-motion",
-                                   "-network",
-                                   "offline",
-                                   "-cpu-slowdown",
-                                   "4",
-                                   "-geolocation",
-                                   "-33.8568,151.2153",
-                                   "-safe-area",
-                                   "47,0,34,0"}
-            << "device.html"
+            << phone + "-color-scheme dark -reduced-motion -network offline -cpu-slowdown 4 "
+                       "-geolocation -33.8568,151.2153 -safe-area 47,0,34,0 device.html"
             << "{'colorScheme':'dark','reducedMotion':true,'onLine':false,"
                "'geolocation':{'latitude':-33.8568,'longitude':151.2153},"
                "'safeArea':{'top':47,'right':0,'bottom':34,'left':0},"
-               "'emulated':{'network':'offline','cpuSlowdown':4,'safeArea':'47,0,34,0'}}"
-            << false;
+               "'emulated':{'network':'offline','cpuSlowdown':4,'safeArea':'47,0,34,0'}}";
         QTest::newRow("phone, light, slow 3G, turned notch")
-            << phone + QStringList{"-color-scheme", "light",     "-network",     "slow-3g",
-                                   "-safe-area",    "47,0,34,0", "-orientation", "landscape"}
-            << "device.html"
+            << phone + "-color-scheme light -network slow-3g -safe-area 47,0,34,0 -orientation "
+                       "landscape device.html"
             << "{'colorScheme':'light','reducedMotion':false,'onLine':true,"
                "'connection':{'effectiveType':'2g'},'geolocation':'denied',"
-               "'safeArea':{'top':0,'right':34,'bottom':0,'left':47},'screenWidth':915}"
-            << false;
-        QTest::newRow("phone, responsive page") << phone << "responsive.html"
-                                                << "{'documentTitle':'collapsed'}" << false;
+               "'safeArea':{'top':0,'right':34,'bottom':0,'left':47},'screenWidth':915}";
+        QTest::newRow("phone, responsive page") << phone + "responsive.html"
+                                                << "{'documentTitle':'collapsed'}";
         // Its dialogs are answered as OK would, and the run still ends with its file.
-        QTest::newRow("phone, page with dialogs")
-            << phone << "dialogs.html"
-            << "{'documentTitle':'answered true,given'}" << false;
+        QTest::newRow("phone, page with dialogs") << phone + "dialogs.html"
+                                                  << "{'documentTitle':'answered true,given'}";
         QTest::newRow("Safari, zoomed")
-            << QStringList{"-windowsize", "1170x2532",   "-ppi",       "460",   "-input",
-                           "touch",       "-user-agent", SafariIPhone, "-zoom", "50"}
-            << "device.html"
+            << "-windowsize 1170x2532 -ppi 460 -input touch -zoom 50 -screenshot -user-agent \"" +
+                   SafariIPhone + "\" device.html"
             << "{'innerWidth':407,'devicePixelRatio':2.875,'screenHeight':881,'displayZoom':0.5,"
                "'platform':'iPhone','vendor':'Apple Computer, Inc.','userAgentData':null,"
-               "'pointer':'coarse','maxTouchPoints':5}"
-            << true;
+               "'pointer':'coarse','maxTouchPoints':5}";
         QTest::newRow("Firefox on Android")
-            << QStringList{"-windowsize", "1080x2400", "-ppi",        "420",
-                           "-input",      "touch",     "-user-agent", FirefoxAndroid}
-            << "device.html"
+            << "-windowsize 1080x2400 -ppi 420 -input touch -user-agent \"" + FirefoxAndroid +
+                   "\" device.html"
             << "{'innerWidth':412,'platform':'Linux armv8l','vendor':'','userAgentData':null,"
                "'userAgent':'" +
-                   FirefoxAndroid + "'}"
-            << false;
+                   FirefoxAndroid + "'}";
         QTest::newRow("keys")
-            << QStringList{"-windowsize", "240x320", "-ppi", "120", "-input", "keys"}
-            << "device.html"
+            << "-windowsize 240x320 -ppi 120 -input keys device.html"
             << "{'innerWidth':320,'devicePixelRatio':0.75,'screenHeight':427,"
-               "'pointer':'none','hover':'none','maxTouchPoints':0,'touchEvents':false}"
-            << false;
+               "'pointer':'none','hover':'none','maxTouchPoints':0,'touchEvents':false}";
         QTest::newRow("mouse, wider than the screen, responsive page")
-            << QStringList{"-windowsize", "1920x1200", "-input", "mouse"} << "responsive.html"
+            << "-windowsize 1920x1200 -input mouse responsive.html"
             << "{'innerWidth':1920,'devicePixelRatio':1,'orientation':'landscape-primary',"
                "'pointer':'fine','hover':'hover','maxTouchPoints':0,'touchEvents':false,"
-               "'documentTitle':'expanded'}"
-            << false;
+               "'documentTitle':'expanded'}";
+        // Every profile of the shipped catalogue, launched as the launcher does.
+        QList<ConfigSection> sections;
+        QList<LaunchProfile> profiles;
+        if (ReadConfigData(ReadAll(VELMORA_CATALOGUE), sections, profiles) <= 0)
+            QFAIL("the catalogue cannot be read");
+        for (const LaunchProfile &profile : std::as_const(profiles)) {
+            QString options;
+            for (int s = ResolutionSection; s <= UserAgentSection; ++s)
+                options += sections[s].entries.value(profile.selections.value(s - 1)).value;
+            QTest::newRow(qPrintable(profile.name)) << options + " device.html"
+                                                    << "{'loaded':true}";
+        }
     }
 
     void devices()
     {
-        QFETCH(QStringList, options);
-        QFETCH(QString, page);
+        QFETCH(QString, options);
         QFETCH(QString, expected);
-        QFETCH(bool, screenshot);
+        QStringList arguments = QProcess::splitCommand(options);
+        const QString page = arguments.takeLast();
         const QString png = dir.filePath("device.png");
         QFile::remove(png);
+        const bool screenshot = arguments.contains("-screenshot");
         if (screenshot)
-            options << "-screenshot" << png;
-        QProcess process;
-        process.start(EMULATOR_PATH, options + twin +
-                                         QStringList{dir.filePath("device.json"),
-                                                     VELMORA_TEST_DATA_DIR "/emulator/" + page});
-        QVERIFY(process.waitForFinished(60000));
-        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
-
-        const QJsonObject metrics = Metrics(dir.filePath("device.json"));
+            arguments.insert(arguments.indexOf("-screenshot") + 1, png);
+        QVERIFY(Emulate(
+            arguments + twin +
+            QStringList{dir.filePath("device.json"), VELMORA_TEST_DATA_DIR "/emulator/" + page}));
+        const QJsonObject metrics = Metrics("device.json");
         // The page's title follows the profile's in the window's.
         QCOMPARE(metrics.value("title").toString(), "Twin (private: profile in use) - " +
                                                         metrics.value("documentTitle").toString() +
@@ -236,6 +220,18 @@ private Q_SLOTS:
                      .toJson()
                      .contains(engine.toUtf8()));
 
+        // The page sees the device's pixels, its input and its agent as asked.
+        const EmulatorRequest asked = ParseEmulatorArguments(arguments);
+        const double ratio = metrics.value("devicePixelRatio").toDouble();
+        QCOMPARE(ratio, asked.ppi / 160.0);
+        const int side = qMin(asked.windowSize.width(), asked.windowSize.height());
+        const int shown =
+            qMin(metrics.value("screenWidth").toInt(), metrics.value("screenHeight").toInt());
+        QVERIFY(shown * ratio >= side && shown * ratio < side + ratio);
+        const char *pointer[] = {"fine", "coarse", "none"}; // mouse, touch, keys
+        QCOMPARE(metrics.value("pointer").toString(), pointer[int(asked.input)]);
+        QVERIFY(asked.userAgent.isEmpty() || metrics.value("userAgent") == asked.userAgent);
+
         // Whole on the test's screen, toolbar and all, and never above one to one.
         const qreal zoom = metrics.value("displayZoom").toDouble();
         QVERIFY(zoom > 0 && zoom <= 1);
@@ -246,53 +242,10 @@ private Q_SLOTS:
             return;
         // The viewport at device pixels, rounded as the engine does, its fixed bar included.
         const QImage image(png);
-        const qreal ratio = metrics.value("devicePixelRatio").toDouble();
         QCOMPARE(image.size(), QSize(std::round(metrics.value("screenWidth").toInt() * ratio),
                                      std::round(metrics.value("screenHeight").toInt() * ratio)));
         if (page == "device.html" && metrics.value("screenWidth").toInt() < 500)
             QCOMPARE(image.pixelColor(image.width() / 2, image.height() - 2), QColor(Qt::blue));
-    }
-
-    // Every profile of the shipped catalogue, launched as the launcher does: the page sees
-    // the device's pixels, its input and its agent.
-    void catalogue_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QFile file(VELMORA_CATALOGUE);
-        QList<ConfigSection> sections;
-        QList<LaunchProfile> profiles;
-        if (!file.open(QIODevice::ReadOnly) ||
-            ReadConfigData(file.readAll(), sections, profiles) <= 0)
-            QFAIL("the catalogue cannot be read");
-        for (const LaunchProfile &profile : std::as_const(profiles)) {
-            QString options;
-            for (int s = ResolutionSection; s <= UserAgentSection; ++s)
-                options += sections[s].entries.value(profile.selections.value(s - 1)).value;
-            QTest::newRow(qPrintable(profile.name)) << QProcess::splitCommand(options);
-        }
-    }
-
-    void catalogue()
-    {
-        QFETCH(QStringList, options);
-        const EmulatorRequest asked = ParseEmulatorArguments(options);
-        QProcess process;
-        process.start(EMULATOR_PATH,
-                      options + twin +
-                          QStringList{dir.filePath("profile.json"),
-                                      VELMORA_TEST_DATA_DIR "/emulator/device.html"});
-        QVERIFY(process.waitForFinished(60000));
-        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
-        const QJsonObject metrics = Metrics(dir.filePath("profile.json"));
-        const double ratio = metrics.value("devicePixelRatio").toDouble();
-        QCOMPARE(ratio, asked.ppi / 160.0);
-        const int side = qMin(asked.windowSize.width(), asked.windowSize.height());
-        const int shown =
-            qMin(metrics.value("screenWidth").toInt(), metrics.value("screenHeight").toInt());
-        QVERIFY(shown * ratio >= side && shown * ratio < side + ratio);
-        const char *pointer[] = {"fine", "coarse", "none"}; // mouse, touch, keys
-        QCOMPARE(metrics.value("pointer").toString(), pointer[int(asked.input)]);
-        QCOMPARE(metrics.value("userAgent").toString(), asked.userAgent);
     }
 
     // The browser behind one emulator: no network port, one top-level window, its profile
@@ -306,7 +259,7 @@ private Q_SLOTS:
         // Shown once the browser's window is in the emulator's; stored once the profile has
         // local storage.
         const QStringList browserWindows = {"search", "--onlyvisible", "--class", "VelmoraPage"};
-        QTRY_VERIFY_WITH_TIMEOUT(!Run("xdotool", browserWindows).isEmpty(), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(QProcess::execute("xdotool", browserWindows), 0, 30000);
         const auto stored = [this] {
             QDirIterator it(dir.path(), {"Local Storage"}, QDir::Dirs,
                             QDirIterator::Subdirectories);
@@ -320,18 +273,17 @@ private Q_SLOTS:
         const QList<qint64> tree = ProcessTree(emulator.processId());
         QVERIFY2(tree.size() > 3, "the browser runs beside the emulator");
         QCOMPARE(ListeningSockets(tree), 0);
-        QCOMPARE(Run("xdotool", QStringList{"search", "--maxdepth", "1"} + browserWindows.mid(1)),
-                 QByteArray());
+        const QStringList atRoot = QStringList{"search", "--maxdepth", "1"} + browserWindows.mid(1);
+        QCOMPARE(QProcess::execute("xdotool", atRoot), 1); // none found
 
         emulator.terminate();
         QVERIFY(emulator.waitForFinished(15000));
         QCOMPARE(emulator.exitCode(), 0);
         QTRY_COMPARE(Alive(tree), 0);
-        QProcess again;
-        again.start(EMULATOR_PATH,
-                    keeper + QStringList{"-dump-metrics", dir.filePath("kept.json"), storage});
-        QVERIFY(again.waitForFinished(60000));
-        QCOMPARE(Metrics(dir.filePath("kept.json")).value("documentTitle").toString(), "kept yes");
+        const QStringList again =
+            keeper + QStringList{"-dump-metrics", dir.filePath("kept.json"), storage};
+        QVERIFY(Emulate(again));
+        QCOMPARE(Metrics("kept.json").value("documentTitle").toString(), "kept yes");
 
         // Killed, the emulator takes its browser with it.
         emulator.start(EMULATOR_PATH, keeper + QStringList{storage});
@@ -344,9 +296,7 @@ private Q_SLOTS:
         const QDir scratch(dir.filePath("velmora"));
         const QStringList left = {QString("r%1-*").arg(killed.first())};
         QCOMPARE(scratch.entryList(left, QDir::Dirs).size(), 1);
-        again.start(EMULATOR_PATH,
-                    keeper + QStringList{"-dump-metrics", dir.filePath("kept.json"), storage});
-        QVERIFY(again.waitForFinished(60000));
+        QVERIFY(Emulate(again));
         QCOMPARE(scratch.entryList(left, QDir::Dirs).size(), 0);
     }
 
@@ -354,22 +304,20 @@ private Q_SLOTS:
     void neverLoaded()
     {
         // A state file that cannot be written (here a folder) is told of once, not retried.
-        QProcess process;
-        process.start(EMULATOR_PATH, {"-dump-metrics", dir.filePath("never.json"), "-state-file",
-                                      dir.path(), "javascript:void(0)"});
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitCode(), 1);
-        QCOMPARE(process.readAllStandardError().count("page state cannot be written"), 1);
-        const QJsonObject metrics = Metrics(dir.filePath("never.json"));
+        QByteArray said;
+        QVERIFY(Emulate({"-dump-metrics", dir.filePath("never.json"), "-state-file", dir.path(),
+                         "javascript:void(0)"},
+                        1, &said));
+        QCOMPARE(said.count("page state cannot be written"), 1);
+        const QJsonObject metrics = Metrics("never.json");
         QCOMPARE(metrics.value("loaded"), QJsonValue(false));
         QVERIFY(metrics.contains("displayZoom"));
         // Without a browser, the run says how to get one, and still writes its file.
-        process.start(EMULATOR_PATH, {"-chromium", dir.filePath("none"), "-dump-metrics",
-                                      dir.filePath("none.json"), "about:blank"});
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitCode(), 1);
-        QVERIFY(process.readAllStandardError().contains("apt-get install chromium"));
-        QCOMPARE(Metrics(dir.filePath("none.json")).value("emulation").toString(), "none");
+        QVERIFY(Emulate({"-chromium", dir.filePath("none"), "-dump-metrics",
+                         dir.filePath("none.json"), "about:blank"},
+                        1, &said));
+        QVERIFY(said.contains("apt-get install chromium"));
+        QCOMPARE(Metrics("none.json").value("emulation").toString(), "none");
     }
 
     void screenshotFileName_data()

@@ -2,8 +2,6 @@
 #include "core/emulatorrequest.h"
 #include "core/startpage.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // The emulator's options as its command line, the launcher's catalogue and -help give them,
@@ -83,29 +81,16 @@ private Q_SLOTS:
         QFETCH(QString, commandLine);
         QFETCH(QString, problems);
         const EmulatorRequest s = ParseEmulatorArguments(QProcess::splitCommand(commandLine));
-        const QString size =
-            QStringLiteral("%1x%2").arg(s.windowSize.width()).arg(s.windowSize.height());
-        const QStringList seen({size,
-                                QString::number(s.ppi),
-                                InputMethodName(s.input),
-                                s.userAgent,
-                                s.profileName,
-                                s.dumpMetricsPath,
-                                s.address,
-                                QString::number(s.zoomPercent),
-                                QString::number(int(s.orientation)),
-                                s.screenshotPath,
-                                QString::number(s.helpRequested),
-                                QString::number(s.follow),
-                                QString::number(s.liveReload),
-                                s.stateFilePath,
-                                s.chromiumPath,
-                                ColorSchemeName(s.conditions.colorScheme),
-                                QString::number(s.conditions.reducedMotion),
-                                NetworkConditionName(s.conditions.network),
-                                QString::number(s.conditions.cpuSlowdown),
-                                GeolocationText(s.conditions),
-                                SafeAreaText(s.safeArea)});
+        const auto n = [](auto value) { return QString::number(value); };
+        QStringList seen;
+        seen << n(s.windowSize.width()) + u'x' + n(s.windowSize.height()) << n(s.ppi)
+             << InputMethodName(s.input) << s.userAgent << s.profileName << s.dumpMetricsPath
+             << s.address << n(s.zoomPercent) << n(int(s.orientation)) << s.screenshotPath
+             << n(s.helpRequested) << n(s.follow) << n(s.liveReload) << s.stateFilePath
+             << s.chromiumPath << ColorSchemeName(s.conditions.colorScheme)
+             << n(s.conditions.reducedMotion) << NetworkConditionName(s.conditions.network)
+             << n(s.conditions.cpuSlowdown) << GeolocationText(s.conditions)
+             << SafeAreaText(s.safeArea);
         QTEST(seen.join(u'|'), "request");
         const QStringList expected = problems.split(u'|', Qt::SkipEmptyParts);
         QVERIFY2(s.problems.size() == expected.size(), qPrintable(s.problems.join(u'\n')));
@@ -113,21 +98,12 @@ private Q_SLOTS:
             QVERIFY2(s.problems.at(i).contains(expected.at(i)), qPrintable(s.problems.at(i)));
     }
 
-    // Every name the launcher's catalogue and help page write has its -help line, every
-    // option -help lists is one the parser knows, and the engine is named.
+    // -help is written from the parser's own table: every option it lists is one the parser
+    // knows, the engine is named and the old pass-through marker is gone.
     void helpText()
     {
         const QString help = EmulatorHelpText();
-        for (const char *name :
-             {"-windowsize",     "-ppi",     "-input",        "-user-agent",  "-profile-name",
-              "-dump-metrics",   "-zoom",    "-orientation",  "-screenshot",  "-follow",
-              "-live-reload",    "-watch",   "-state-file",   "-chromium",    "-color-scheme",
-              "-reduced-motion", "-network", "-cpu-slowdown", "-geolocation", "-safe-area",
-              "-help",           "--help"}) {
-            const QRegularExpression line(
-                QStringLiteral("\n  (-help, )?%1[ ,]").arg(QLatin1String(name)));
-            QVERIFY2(line.match(help).hasMatch(), name);
-        }
+        QVERIFY(help.contains(QLatin1String("\n  -help, --help ")));
         const QRegularExpression listed(QStringLiteral("\n  (-[a-z-]+)"));
         for (auto it = listed.globalMatch(help); it.hasNext();) {
             const QString name = it.next().captured(1);
