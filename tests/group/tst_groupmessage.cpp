@@ -19,8 +19,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("payload");
         // The message as it is passed on, or empty when it is refused.
         QTest::addColumn<QByteArray>("accepted");
-        const auto row = [](const char *payload, const char *accepted) {
-            QTest::newRow(payload) << QByteArray(payload) << QByteArray(accepted);
+        const auto row = [](const QByteArray &payload, const QByteArray &accepted,
+                            const char *name = nullptr) {
+            QTest::newRow(name ? name : payload.constData()) << payload << accepted;
         };
         for (const char *payload :
              {"{'type':'navigate','address':'https://a.b/c?d#e'}",
@@ -46,73 +47,53 @@ private Q_SLOTS:
         row("{'type':'screenshots','stamp':'20260101-000000','text':'x'}",
             "{'type':'screenshots','stamp':'20260101-000000'}");
 
-        for (const char *payload : {
-                 "{'type':'navigate','address':'javascript:alert(1)'}",
-                 "{'type':'navigate','address':'data:text/html,<p>x'}",
-                 "{'type':'open','address':'custom-app://open'}",
-                 "{'type':'navigate','address':'http:///no-host'}",
-                 "{'type':'navigate','address':'file://host/share/a.html'}",
-                 "{'type':'navigate','address':'https://a.b/ c'}",
-                 "{'type':'navigate','address':42}",
-                 "{'type':'welcome','address':'javascript:x'}",
-                 "{'type':'scroll','fraction':'0.5','address':'https://a.b/'}",
-                 "{'type':'scroll','address':'https://a.b/'}",
-                 // What the user did in a page goes to that page only: it must name it.
-                 "{'type':'scroll','fraction':0.5}",
-                 "{'type':'click','path':'html'}",
-                 "{'type':'click','path':'html','address':'data:text/html,x'}",
-                 "{'type':'focus','path':'html > input'}",
-                 "{'type':'type','path':'html > input','text':'x'}",
-                 "{'type':'type','path':'html > input','address':'https://a.b/'}",
-                 "{'type':'type','path':'html > input','address':'https://a.b/','text':5}",
-                 "{'type':'type','path':'#pw','address':'https://a.b/','text':'x'}",
-                 "{'type':'screenshots'}",
-                 "{'type':'screenshots','stamp':'../../etc'}",
-                 "{'type':'screenshots','stamp':'20261399-000000'}",
-                 "{'type':'screenshots','stamp':'"
-                 "\\u0661\\u0662\\u0660\\u0660\\u0660\\u0660\\u0660\\u0660-000000'}",
-                 "{'type':'click','path':'body; alert(1)'}",
-                 "{'type':'click','path':'a[href^=x]'}",
-                 "{'type':'click','path':'#id'}",
-                 "{'type':'click','path':'html >  body'}",
-                 "{'type':'click','path':'a:nth-of-type(0)'}",
-                 "{'type':'click','path':'A'}",
-                 "{'type':'click','path':''}",
-                 "{'type':'window','frame':[0,0,-5,10]}",
-                 "{'type':'window','frame':[0,0,1.5,10]}",
-                 "{'type':'window','frame':[0,0,10]}",
-                 "{'type':'hello','size':[1e9,600],'screen':[0,0,1280,1024]}",
-                 "{'type':'welcome','position':[1]}",
-                 "{'type':'welcome','choice':17}",
-                 "{'type':'welcome','choice':-1}",
-                 "{'type':'welcome','choice':0.5}",
-                 "{'type':'hello','size':[3,6],'screen':[0,0,9,9],'smaller':[[0,4]]}",
-                 "{'type':'hello','size':[3,6],'screen':[0,0,9,9],'smaller':[2,4]}",
-                 "{'type':'shutdown'}",
-                 "['navigate']",
-                 "{'type':'reload'",
-                 "",
-             })
+        for (const char *payload :
+             {"{'type':'navigate','address':'javascript:alert(1)'}",
+              "{'type':'navigate','address':'data:text/html,<p>x'}",
+              "{'type':'open','address':'custom-app://open'}",
+              "{'type':'navigate','address':'http:///no-host'}",
+              "{'type':'navigate','address':'file://host/share/a.html'}",
+              "{'type':'navigate','address':'https://a.b/ c'}", "{'type':'navigate','address':42}",
+              "{'type':'welcome','address':'javascript:x'}",
+              "{'type':'scroll','fraction':'0.5','address':'https://a.b/'}",
+              "{'type':'scroll','address':'https://a.b/'}",
+              // What the user did in a page goes to that page only: it must name it.
+              "{'type':'scroll','fraction':0.5}", "{'type':'click','path':'html'}",
+              "{'type':'click','path':'html','address':'data:text/html,x'}",
+              "{'type':'focus','path':'html > input'}",
+              "{'type':'type','path':'html > input','text':'x'}",
+              "{'type':'type','path':'html > input','address':'https://a.b/'}",
+              "{'type':'type','path':'html > input','address':'https://a.b/','text':5}",
+              "{'type':'type','path':'#pw','address':'https://a.b/','text':'x'}",
+              "{'type':'screenshots'}", "{'type':'screenshots','stamp':'../../etc'}",
+              "{'type':'screenshots','stamp':'20261399-000000'}",
+              "{'type':'screenshots','stamp':'"
+              "\\u0661\\u0662\\u0660\\u0660\\u0660\\u0660\\u0660\\u0660-000000'}",
+              "{'type':'click','path':'body; alert(1)'}", "{'type':'click','path':'a[href^=x]'}",
+              "{'type':'click','path':'#id'}", "{'type':'click','path':'html >  body'}",
+              "{'type':'click','path':'a:nth-of-type(0)'}", "{'type':'click','path':'A'}",
+              "{'type':'click','path':''}", "{'type':'window','frame':[0,0,-5,10]}",
+              "{'type':'window','frame':[0,0,1.5,10]}", "{'type':'window','frame':[0,0,10]}",
+              "{'type':'hello','size':[1e9,600],'screen':[0,0,1280,1024]}",
+              "{'type':'welcome','position':[1]}", "{'type':'welcome','choice':17}",
+              "{'type':'welcome','choice':-1}", "{'type':'welcome','choice':0.5}",
+              "{'type':'hello','size':[3,6],'screen':[0,0,9,9],'smaller':[[0,4]]}",
+              "{'type':'hello','size':[3,6],'screen':[0,0,9,9],'smaller':[2,4]}",
+              "{'type':'shutdown'}", "['navigate']", "{'type':'reload'", ""})
             row(payload, "");
-        const QByteArray longAddress =
-            "https://a.b/" + QByteArray(GroupLimits::MaxAddressLength, 'x');
-        QTest::newRow("long address")
-            << QByteArray("{'type':'navigate','address':'" + longAddress + "\"}") << QByteArray();
-        QStringList many(GroupLimits::MaxSmallerSizes + 1, QStringLiteral("[1,1]"));
-        QTest::newRow("too many sizes")
-            << QByteArray("{'type':'hello','size':[3,6],'screen':[0,0,9,9],'smaller':[" +
-                          many.join(',').toUtf8() + "]}")
-            << QByteArray();
-        QStringList deep(GroupLimits::MaxPathDepth + 1, QStringLiteral("div"));
-        QTest::newRow("deep path")
-            << QByteArray("{'type':'click','address':'https://a.b/','path':'" +
-                          deep.join(" > ").toUtf8() + "\"}")
-            << QByteArray();
+        const QByteArray longAddress = QByteArray(GroupLimits::MaxAddressLength, 'x');
+        row("{'type':'navigate','address':'https://a.b/" + longAddress + "'}", "", "long address");
+        const QStringList many(GroupLimits::MaxSmallerSizes + 1, "[1,1]");
+        row("{'type':'hello','size':[3,6],'screen':[0,0,9,9],'smaller':[" +
+                many.join(',').toUtf8() + "]}",
+            "", "too many sizes");
+        const QStringList deep(GroupLimits::MaxPathDepth + 1, "div");
+        row("{'type':'click','address':'https://a.b/','path':'" + deep.join(" > ").toUtf8() + "'}",
+            "", "deep path");
         const QByteArray typed = "{'type':'type','path':'html','address':'https://a.b/','text':'";
-        QTest::newRow("longest text") << typed + QByteArray(GroupLimits::MaxTextLength, 'x') + "'}"
-                                      << typed + QByteArray(GroupLimits::MaxTextLength, 'x') + "'}";
-        QTest::newRow("long text")
-            << typed + QByteArray(GroupLimits::MaxTextLength + 1, 'x') + "'}" << QByteArray();
+        const QByteArray longest = typed + QByteArray(GroupLimits::MaxTextLength, 'x') + "'}";
+        row(longest, longest, "longest text");
+        row(typed + QByteArray(GroupLimits::MaxTextLength + 1, 'x') + "'}", "", "long text");
     }
 
     void parse()
@@ -135,36 +116,30 @@ private Q_SLOTS:
         QTest::addColumn<QList<QSize>>("sizes");    // at the zoom asked for, then lower ones
         QTest::addColumn<QPoint>("expected");
         QTest::addColumn<int>("choice");
+        const auto row = [](const char *name, const QList<QRect> &existing,
+                            const QList<QSize> &sizes, QPoint expected, int choice = 0) {
+            QTest::newRow(name) << existing << sizes << expected << choice;
+        };
         const QList<QSize> phone{{400, 500}};
-        QTest::newRow("first") << QList<QRect>{} << phone << QPoint(0, 20) << 0;
-        QTest::newRow("beside") << QList<QRect>{{0, 20, 400, 500}} << phone << QPoint(410, 20) << 0;
-        QTest::newRow("into a gap") << QList<QRect>{{0, 20, 400, 500}, {820, 20, 400, 500}} << phone
-                                    << QPoint(410, 20) << 0;
-        QTest::newRow("next row under the shortest")
-            << QList<QRect>{{0, 20, 400, 500}, {410, 20, 400, 300}, {820, 20, 400, 500}}
-            << QList<QSize>{{400, 400}} << QPoint(410, 330) << 0;
-        QTest::newRow("new row") << QList<QRect>{{0, 20, 600, 500}, {610, 20, 600, 500}}
-                                 << QList<QSize>{{400, 400}} << QPoint(0, 530) << 0;
+        row("first", {}, phone, {0, 20});
+        row("beside", {{0, 20, 400, 500}}, phone, {410, 20});
+        row("into a gap", {{0, 20, 400, 500}, {820, 20, 400, 500}}, phone, {410, 20});
+        row("next row under the shortest",
+            {{0, 20, 400, 500}, {410, 20, 400, 300}, {820, 20, 400, 500}}, {{400, 400}},
+            {410, 330});
+        row("new row", {{0, 20, 600, 500}, {610, 20, 600, 500}}, {{400, 400}}, {0, 530});
         // The launcher in the middle of the screen: left of it, then right of it.
-        QTest::newRow("left of the launcher")
-            << QList<QRect>{{420, 20, 400, 700}} << phone << QPoint(0, 20) << 0;
-        QTest::newRow("right of the launcher")
-            << QList<QRect>{{420, 20, 400, 700}, {0, 20, 400, 500}} << phone << QPoint(830, 20)
-            << 0;
+        row("left of the launcher", {{420, 20, 400, 700}}, phone, {0, 20});
+        row("right of the launcher", {{420, 20, 400, 700}, {0, 20, 400, 500}}, phone, {830, 20});
         // The largest that has a free place, at its zoom; not the smallest.
-        QTest::newRow("zoomed out to fit")
-            << QList<QRect>{{0, 20, 800, 1004}} << QList<QSize>{{500, 900}, {450, 800}, {300, 500}}
-            << QPoint(810, 20) << 1;
+        row("zoomed out to fit", {{0, 20, 800, 1004}}, {{500, 900}, {450, 800}, {300, 500}},
+            {810, 20}, 1);
         // At the lowest zoom nothing fits: the smallest goes where it covers least, off the
         // corner of the window filling the screen and off the other one.
-        QTest::newRow("bound, then cascade")
-            << QList<QRect>{{0, 20, 1280, 1004}} << QList<QSize>{{400, 500}, {200, 250}}
-            << QPoint(32, 20) << 1;
-        QTest::newRow("never exactly onto another")
-            << QList<QRect>{{0, 20, 1280, 1004}, {32, 20, 400, 500}} << phone << QPoint(448, 20)
-            << 0;
-        QTest::newRow("larger than the screen")
-            << QList<QRect>{{0, 20, 400, 500}} << QList<QSize>{{2000, 2000}} << QPoint(0, 20) << 0;
+        row("bound, then cascade", {{0, 20, 1280, 1004}}, {{400, 500}, {200, 250}}, {32, 20}, 1);
+        row("never exactly onto another", {{0, 20, 1280, 1004}, {32, 20, 400, 500}}, phone,
+            {448, 20});
+        row("larger than the screen", {{0, 20, 400, 500}}, {{2000, 2000}}, {0, 20});
     }
 
     void place()

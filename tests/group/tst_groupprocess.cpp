@@ -2,9 +2,7 @@
 #include "emulatorgroup.h"
 #include "frame.h"
 
-#include <QLocalSocket>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QtNetwork>
 #include <QtTest>
 
 namespace {
@@ -49,19 +47,33 @@ class TestGroupProcess : public QObject
 
     QJsonObject State(int i) const { return StateIn(StatePath(i)); }
 
-    // A point of the window's page ("view") or of the window ("frame"), from the right or the
-    // bottom when negative, in screen coordinates.
-    QStringList At(int i, int x, int y, const char *rect = "view") const
+    QList<int> Loads() const
     {
-        const QJsonArray r = State(i).value(rect).toArray();
-        return {"mousemove", QString::number(r.at(0).toInt() + (x < 0 ? r.at(2).toInt() : 0) + x),
-                QString::number(r.at(1).toInt() + (y < 0 ? r.at(3).toInt() : 0) + y)};
+        QList<int> loads;
+        for (int i = 0; i < Emulators; ++i)
+            loads.append(State(i).value("loads").toInt());
+        return loads;
     }
 
-    static bool Xdotool(const QStringList &arguments)
+    // Runs xdotool in window `i`, where "view:x,y" and "frame:x,y" click that point of its page
+    // or of the window, from the right or the bottom when negative.
+    bool Xdotool(int i, const QStringList &arguments) const
     {
+        QStringList expanded;
+        for (const QString &argument : arguments) {
+            const QStringList at = argument.split(QRegularExpression("[:,]"));
+            const QJsonArray r = State(i).value(at.first()).toArray();
+            const int x = at.value(1).toInt(), y = at.value(2).toInt();
+            expanded +=
+                at.size() != 3 || r.size() != 4
+                    ? QStringList{argument}
+                    : QStringList{"mousemove",
+                                  QString::number(r[0].toInt() + (x < 0 ? r[2].toInt() : 0) + x),
+                                  QString::number(r[1].toInt() + (y < 0 ? r[3].toInt() : 0) + y),
+                                  "click", "1"};
+        }
         QProcess process;
-        process.start("xdotool", arguments);
+        process.start("xdotool", expanded);
         return process.waitForFinished(10000) && process.exitCode() == 0;
     }
 
@@ -89,14 +101,22 @@ class TestGroupProcess : public QObject
         return LocalChannel::EncodeFrame(payload.replace('\'', '"'));
     }
 
-    // Says `payload` to the group as a peer of the test's own, and stays for `done`.
-    static bool Tell(const QByteArray &payload, const std::function<bool()> &done)
+    // Says `payload` to the group as a peer of the test's own, and stays until every window
+    // running `shows` it.
+    bool Tell(const QByteArray &payload, const std::function<bool(int)> &shows)
     {
         QLocalSocket peer;
         peer.connectToServer(
             LocalChannel::Place::ForName(EmulatorGroup::ChannelName(), QString()).ServerName());
+        const auto all = [&] {
+            for (int i = 0; i < Emulators; ++i) {
+                if (emulators[i].state() == QProcess::Running && !shows(i))
+                    return false;
+            }
+            return true;
+        };
         return peer.waitForConnected(5000) && peer.write(Frame(payload)) > 0 &&
-               peer.waitForBytesWritten(5000) && QTest::qWaitFor(done, FollowMs);
+               peer.waitForBytesWritten(5000) && QTest::qWaitFor(all, FollowMs);
     }
 
     bool Showing(int i, const QString &key, const QJsonValue &expected) const
@@ -106,62 +126,55 @@ class TestGroupProcess : public QObject
                                 : value == expected;
     }
 
-    // The page and its stylesheet, in a folder of their own.
-    bool MakeSite() const
+    // The page and its stylesheet in a folder of their own, with the hostile page sending to
+    // the collecting server and the file it tries to read.
+    bool MakeSite()
     {
         const QString site = dir.filePath("site");
-        QFile style(site + "/css/style.css");
+        QFile style(site + "/css/style.css"), hostile(VELMORA_TEST_DATA_DIR "/group/secret.html"),
+            copy(site + "/secret.html"), secretFile(site + "/secret.txt");
         return QDir().mkpath(site + "/css") &&
                QFile::copy(VELMORA_TEST_DATA_DIR "/group/follow.html", page) &&
                QFile::setPermissions(page, QFile::ReadOwner | QFile::WriteOwner) &&
-               style.open(QIODevice::WriteOnly) && style.write("body {}\n") > 0;
+               style.open(QIODevice::WriteOnly) && style.write("body {}\n") > 0 &&
+               hostile.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly) &&
+               copy.write(hostile.readAll().replace(
+                   "PORT", QByteArray::number(collector.serverPort()))) > 0 &&
+               secretFile.open(QIODevice::WriteOnly) && secretFile.write(secret) > 0;
     }
 
-    // An emulator of its own showing a page served over http from a folder it watches; a
-    // script saved there reloads it once. Its state file is there too: rewritten at each
-    // load, it once made the page reload for ever.
+    static void Stop(QProcess &emulator)
+    {
+        emulator.terminate();
+        if (!emulator.waitForFinished(10000))
+            emulator.kill();
+        emulator.waitForFinished(10000);
+    }
+
+    // An emulator of its own showing the collecting server's page, watching a folder where a
+    // script saved reloads it once. Its state file is there too: rewritten at each load, it
+    // once made the page reload for ever.
     void WatchedServer()
     {
         const QString served = dir.filePath("served");
         QVERIFY(QDir().mkpath(served + "/js"));
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        connect(&server, &QTcpServer::newConnection, &server, [&server] {
-            QTcpSocket *client = server.nextPendingConnection();
-            connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
-            connect(client, &QTcpSocket::readyRead, client, [client] {
-                if (!client->peek(8192).contains("\r\n\r\n"))
-                    return;
-                client->readAll();
-                const QByteArray body = "<!DOCTYPE html><title>ready</title><p>served";
-                client->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: "
-                              "close\r\nContent-Length: " +
-                              QByteArray::number(body.size()) + "\r\n\r\n" + body);
-                client->disconnectFromHost();
-            });
-        });
-        const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
         QProcess watching;
         watching.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         watching.start(EMULATOR_PATH,
                        {"-windowsize", "720x1280", "-ppi", "320", "-zoom", "25", "-follow", "off",
-                        "-watch", served, "-state-file", served + "/state.json", url});
+                        "-watch", served, "-state-file", served + "/state.json",
+                        QString("http://127.0.0.1:%1/").arg(collector.serverPort())});
         const auto state = [&served] { return StateIn(served + "/state.json"); };
         const auto loads = [&state] { return state().value("loads").toInt(); };
-        QTRY_VERIFY_WITH_TIMEOUT(loads() > 0 && state().value("title").toString() == "ready",
-                                 StartMs);
+        QTRY_COMPARE_WITH_TIMEOUT(state().value("title").toString(), "collected", StartMs);
         const int before = loads();
         QFile script(served + "/js/app.js");
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("// saved\n");
+        QVERIFY(script.open(QIODevice::WriteOnly) && script.write("// saved\n") > 0);
         script.close();
         QTRY_COMPARE_WITH_TIMEOUT(loads(), before + 1, FollowMs);
         QTest::qWait(NotFollowedMs);
         QCOMPARE(loads(), before + 1);
-        watching.terminate();
-        if (!watching.waitForFinished(10000))
-            watching.kill();
-        watching.waitForFinished(10000);
+        Stop(watching);
     }
 
 private Q_SLOTS:
@@ -174,9 +187,7 @@ private Q_SLOTS:
              {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
             qputenv(name, QFile::encodeName(dir.path()));
         page = dir.filePath("site/follow.html");
-        QVERIFY(MakeSite());
         address = QUrl::fromLocalFile(page).toString();
-
         QVERIFY(collector.listen(QHostAddress::LocalHost));
         connect(&collector, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *socket = collector.nextPendingConnection()) {
@@ -188,44 +199,26 @@ private Q_SLOTS:
                 });
             }
         });
-        QFile hostile(VELMORA_TEST_DATA_DIR "/group/secret.html");
-        QFile copy(dir.filePath("site/secret.html"));
-        QFile secretFile(dir.filePath("site/secret.txt"));
-        QVERIFY(hostile.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly) &&
-                secretFile.open(QIODevice::WriteOnly));
-        copy.write(hostile.readAll().replace("PORT", QByteArray::number(collector.serverPort())));
-        secretFile.write(secret);
+        QVERIFY(MakeSite());
     }
 
     // Every window shows the page afresh, at its top, before the missing ones start.
     void init()
     {
-        QMap<int, int> loads; // of the windows running
-        for (int i = 0; i < Emulators; ++i) {
-            if (emulators[i].state() == QProcess::Running)
-                loads[i] = State(i).value("loads").toInt();
-        }
-        const auto all = [&](const std::function<bool(int)> &shows) {
-            const QList<int> running = loads.keys();
-            return std::all_of(running.begin(), running.end(), shows);
-        };
-        if (!loads.isEmpty()) {
-            QVERIFY(Tell("{'type':'open','address':'" + address.toUtf8() + "'}", [&] {
-                return all([&](int i) {
-                    return State(i).value("loads").toInt() > loads[i] &&
-                           Showing(i, "address", address) && Showing(i, "title", "ready");
-                });
+        const QList<int> loads = Loads();
+        if (std::any_of(std::begin(emulators), std::end(emulators),
+                        [](const QProcess &e) { return e.state() == QProcess::Running; })) {
+            QVERIFY(Tell("{'type':'open','address':'" + address.toUtf8() + "'}", [&](int i) {
+                return State(i).value("loads").toInt() > loads[i] &&
+                       Showing(i, "address", address) && Showing(i, "title", "ready");
             }));
             QVERIFY(Tell("{'type':'scroll','fraction':0}",
-                         [&] { return all([&](int i) { return Showing(i, "fraction", 0.0); }); }));
+                         [this](int i) { return Showing(i, "fraction", 0.0); }));
             QTest::qWait(ScrollQuietMs);
         }
-        for (int i = 0; i < Emulators; ++i) {
-            if (emulators[i].state() != QProcess::Running) {
+        for (int i = 0; i < Emulators && !QTest::currentTestFailed(); ++i) {
+            if (emulators[i].state() != QProcess::Running)
                 Start(i);
-                if (QTest::currentTestFailed())
-                    return;
-            }
         }
     }
 
@@ -233,10 +226,9 @@ private Q_SLOTS:
     {
         QList<QRect> frames;
         for (int i = 0; i < Emulators; ++i) {
-            const QJsonArray frame = State(i).value("frame").toArray();
-            frames.append(QRect(frame.at(0).toInt(), frame.at(1).toInt(), frame.at(2).toInt(),
-                                frame.at(3).toInt()));
-            const QByteArray shown = QJsonDocument(frame).toJson(QJsonDocument::Compact);
+            const QJsonArray f = State(i).value("frame").toArray();
+            frames.append(QRect(f[0].toInt(), f[1].toInt(), f[2].toInt(), f[3].toInt()));
+            const QByteArray shown = QJsonDocument(f).toJson(QJsonDocument::Compact);
             QVERIFY2(Screen.contains(frames.last()), shown);
             for (int j = 0; j < i; ++j)
                 QVERIFY2(!frames.at(i).intersects(frames.at(j)), shown);
@@ -245,55 +237,51 @@ private Q_SLOTS:
 
     void follow_data()
     {
-        // What the user does in the first window: a click at `x`, `y` in its page (from the
-        // right or bottom when negative), then `keys` with xdotool.
-        QTest::addColumn<int>("x");
-        QTest::addColumn<int>("y");
-        QTest::addColumn<QStringList>("keys");
+        // What the user does in the first window, with xdotool: its page's `key` shows `led`
+        // there, `followed` in the other two that follow, and what it was in the fourth.
+        QTest::addColumn<QStringList>("actions");
         QTest::addColumn<QString>("key");
-        QTest::addColumn<QJsonValue>("led");      // in the first window
-        QTest::addColumn<QJsonValue>("followed"); // in the other two that follow
+        QTest::addColumn<QJsonValue>("led");
+        QTest::addColumn<QJsonValue>("followed");
+        const auto row = [](const char *name, const QStringList &actions, const char *key,
+                            const QJsonValue &led, const QJsonValue &followed) {
+            QTest::newRow(name) << actions << QString(key) << led << followed;
+        };
         // The button at the page's top, else a place that is no link nor button, for the focus.
-        QTest::newRow("click") << 10 << 10 << QStringList() << "title" << QJsonValue("pressed")
-                               << QJsonValue("pressed");
-        QTest::newRow("scroll to the middle") << 10 << -10 << QStringList{"key", "m"} << "fraction"
-                                              << QJsonValue(0.5) << QJsonValue(0.5);
+        row("click", {"view:10,10"}, "title", "pressed", "pressed");
+        row("scroll to the middle", {"view:10,-10", "key", "m"}, "fraction", 0.5, 0.5);
         // The form's field at the bottom right: a navigation of the user's is passed on, one
         // the page makes on its own is not (a page cannot lead the others anywhere).
-        QTest::newRow("form sent")
-            << -10 << -10 << QStringList{"key", "Return"} << "address"
-            << QJsonValue(address + "?q=next") << QJsonValue(address + "?q=next");
+        const QString sent = address + "?q=next", next = address + "?next";
+        row("form sent", {"view:-10,-10", "key", "Return"}, "address", sent, sent);
         // Back and forward are the user's, after a navigation of the page's own.
-        QTest::newRow("back and forward")
-            << 10 << -10 << QStringList{"key",      "n",     "sleep", "2",   "key",
-                                        "alt+Left", "sleep", "2",     "key", "alt+Right"}
-            << "address" << QJsonValue(address + "?next") << QJsonValue(address + "?next");
-        QTest::newRow("page's own navigation")
-            << 10 << -10 << QStringList{"key", "n"} << "address" << QJsonValue(address + "?next")
-            << QJsonValue(address);
+        row("back and forward",
+            {"view:10,-10", "key", "n", "sleep", "2", "key", "alt+Left", "sleep", "2", "key",
+             "alt+Right"},
+            "address", next, next);
+        row("page's own navigation", {"view:10,-10", "key", "n"}, "address", next, address);
+        // What the user does in a page it went to on its own reaches no other page.
+        row("in the page's own page",
+            {"view:10,-10", "key", "n", "sleep", "3", "view:10,10", "view:-10,10", "type", "x"},
+            "title", "text:x", "ready");
         // The page shows in its title what reached its fields at the top right: the text
         // field, the password field, which is never mirrored, not even its focus, and an
         // editable element.
-        QTest::newRow("focus") << -10 << 10 << QStringList() << "title" << QJsonValue("focus:text")
-                               << QJsonValue("focus:text");
-        QTest::newRow("typing") << -10 << 10 << QStringList{"type", "Hi there"} << "title"
-                                << QJsonValue("text:Hi there") << QJsonValue("text:Hi there");
-        QTest::newRow("password") << -10 << 45 << QStringList{"type", "secret"} << "title"
-                                  << QJsonValue("password:secret") << QJsonValue("ready");
-        QTest::newRow("editable") << -10 << 75 << QStringList{"type", "Hi"} << "title"
-                                  << QJsonValue("editable:Hi") << QJsonValue("editable:Hi");
+        row("focus", {"view:-10,10"}, "title", "focus:text", "focus:text");
+        row("typing", {"view:-10,10", "type", "Hi there"}, "title", "text:Hi there",
+            "text:Hi there");
+        row("password", {"view:-10,45", "type", "secret"}, "title", "password:secret", "ready");
+        row("editable", {"view:-10,75", "type", "Hi"}, "title", "editable:Hi", "editable:Hi");
     }
 
     void follow()
     {
-        QFETCH(int, x);
-        QFETCH(int, y);
-        QFETCH(QStringList, keys);
+        QFETCH(QStringList, actions);
         QFETCH(QString, key);
         QFETCH(QJsonValue, led);
         QFETCH(QJsonValue, followed);
         const QJsonValue unfollowed = State(3).value(key);
-        QVERIFY(Xdotool(At(0, x, y) + QStringList{"click", "1"} + keys));
+        QVERIFY(Xdotool(0, actions));
         QTRY_VERIFY_WITH_TIMEOUT(Showing(0, key, led), FollowMs);
         if (followed != led)
             QTest::qWait(NotFollowedMs);
@@ -301,20 +289,6 @@ private Q_SLOTS:
             QTRY_VERIFY2_WITH_TIMEOUT(Showing(i, key, followed), qPrintable(QString::number(i)),
                                       FollowMs);
         QCOMPARE(State(3).value(key), unfollowed);
-    }
-
-    // What the user does in a page reaches no other page: the first window went on to another
-    // address on its own, where a click, a focus and typing stay its own.
-    void otherPage()
-    {
-        QVERIFY(Xdotool(At(0, 10, -10) + QStringList{"click", "1", "key", "n"}));
-        QTRY_VERIFY_WITH_TIMEOUT(Showing(0, "address", QString(address + "?next")), FollowMs);
-        QVERIFY(Xdotool(At(0, 10, 10) + QStringList{"click", "1"} + At(0, -10, 10) +
-                        QStringList{"click", "1", "type", "x"}));
-        QTRY_VERIFY_WITH_TIMEOUT(Showing(0, "title", "text:x"), FollowMs);
-        QTest::qWait(NotFollowedMs);
-        for (int i = 1; i < Emulators; ++i)
-            QCOMPARE(State(i).value("title").toString(), "ready");
     }
 
     void secretPage_data()
@@ -332,10 +306,10 @@ private Q_SLOTS:
     {
         QFETCH(QString, by);
         collected.clear();
-        QVERIFY(Xdotool(At(0, 10, -10) + QStringList{"click", "1", "key", by.left(1)}));
+        QVERIFY(Xdotool(0, {"view:10,-10", "key", by.left(1)}));
         QTRY_COMPARE_WITH_TIMEOUT(State(0).value("title").toString(), "read nothing", FollowMs);
         if (by != "script")
-            QVERIFY(Xdotool(At(0, 10, 10) + QStringList{"click", "1"}));
+            QVERIFY(Xdotool(0, {"view:10,10"}));
         const QString collect =
             QString("http://127.0.0.1:%1/collect?by=%2").arg(collector.serverPort()).arg(by);
         QTRY_VERIFY_WITH_TIMEOUT(State(0).value("address").toString().startsWith(collect),
@@ -353,9 +327,8 @@ private Q_SLOTS:
     {
         const QString typed = address + "?typed";
         // What follows "type" is all typed.
-        QVERIFY(Xdotool(At(0, -60, 12, "frame") +
-                        QStringList{"click", "1", "key", "ctrl+l", "type", typed}) &&
-                Xdotool({"key", "Return"}));
+        QVERIFY(Xdotool(0, {"frame:-60,12", "key", "ctrl+l", "type", typed}) &&
+                Xdotool(0, {"key", "Return"}));
         for (int i = 0; i < 3; ++i)
             QTRY_VERIFY2_WITH_TIMEOUT(Showing(i, "address", typed),
                                       qPrintable(State(i).value("address").toString()), FollowMs);
@@ -366,10 +339,8 @@ private Q_SLOTS:
     void screenshotAll()
     {
         QDir pictures(dir.filePath("Pictures/Velmora"));
-        QVERIFY(Xdotool(At(1, 20, -8, "frame") + QStringList{"click", "1", "key", "ctrl+shift+a"}));
-        QStringList names;
-        for (int i = 0; i < Emulators; ++i)
-            names.append(QString("Member %1.png").arg(i));
+        QVERIFY(Xdotool(1, {"frame:20,-8", "key", "ctrl+shift+a"}));
+        const QStringList names{"Member 0.png", "Member 1.png", "Member 2.png", "Member 3.png"};
         const auto saved = [&] {
             const QStringList folders = pictures.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
             return folders.size() == 1 &&
@@ -392,15 +363,13 @@ private Q_SLOTS:
     {
         // The page leads its own window on, where no other follows; then Open in all.
         const QString next = address + "?next";
-        QVERIFY(Xdotool(At(0, 10, -10) + QStringList{"click", "1", "key", "n"}));
+        QVERIFY(Xdotool(0, {"view:10,-10", "key", "n"}));
         QTRY_VERIFY_WITH_TIMEOUT(Showing(0, "address", next), FollowMs);
-        QVERIFY(Xdotool(At(0, 20, -8, "frame") + QStringList{"click", "1", "key", "ctrl+shift+o"}));
+        QVERIFY(Xdotool(0, {"frame:20,-8", "key", "ctrl+shift+o"}));
         for (int i = 1; i < Emulators; ++i)
             QTRY_VERIFY_WITH_TIMEOUT(Showing(i, "address", next), FollowMs);
-        int loads[Emulators];
-        for (int i = 0; i < Emulators; ++i)
-            loads[i] = State(i).value("loads").toInt();
-        QVERIFY(Xdotool({"key", "ctrl+shift+r"}));
+        const QList<int> loads = Loads();
+        QVERIFY(Xdotool(0, {"key", "ctrl+shift+r"}));
         for (int i = 0; i < Emulators; ++i)
             QTRY_VERIFY_WITH_TIMEOUT(State(i).value("loads").toInt() > loads[i], FollowMs);
     }
@@ -412,14 +381,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("saved");  // under the site; empty: a page served over http
         QTest::addColumn<QString>("before"); // what was done first, which reloaded too
-        const auto row = [](const char *name, const char *saved, const char *before) {
-            QTest::newRow(name) << QString(saved) << QString(before);
-        };
-        row("page", "follow.html", "");
-        row("stylesheet in css/", "css/style.css", "");
-        row("folder deleted and made again", "follow.html", "made again");
-        row("among 300 files", "99.js", "300 files");
-        row("-watch, http page", "", "");
+        QTest::newRow("page") << "follow.html"
+                              << "";
+        QTest::newRow("stylesheet in css/") << "css/style.css"
+                                            << "";
+        QTest::newRow("folder deleted and made again") << "follow.html"
+                                                       << "made again";
+        QTest::newRow("among 300 files") << "99.js"
+                                         << "300 files";
+        QTest::newRow("-watch, http page") << ""
+                                           << "";
     }
 
     void liveReload()
@@ -428,32 +399,22 @@ private Q_SLOTS:
         QFETCH(QString, before);
         if (saved.isEmpty())
             return WatchedServer();
-        const auto loadsNow = [this] {
-            QList<int> loads;
-            for (int i = 0; i < Emulators; ++i)
-                loads.append(State(i).value("loads").toInt());
-            return loads;
-        };
-        QList<int> loads = loadsNow();
-        if (!before.isEmpty()) {
-            if (before == "made again") {
-                QVERIFY(QDir(dir.filePath("site")).removeRecursively());
-                QTest::qWait(1000);
-                QVERIFY(MakeSite());
-            } else {
-                for (int i = 0; i < 300; ++i) {
-                    QFile file(dir.filePath(QStringLiteral("site/%1.js").arg(i)));
-                    QVERIFY(file.open(QIODevice::WriteOnly));
-                }
-            }
-            for (int i = 0; i < Emulators; ++i)
-                QTRY_VERIFY_WITH_TIMEOUT(State(i).value("loads").toInt() > loads[i], FollowMs);
+        QList<int> loads = Loads();
+        if (before == "made again") {
+            QVERIFY(QDir(dir.filePath("site")).removeRecursively());
             QTest::qWait(1000);
-            loads = loadsNow();
+            QVERIFY(MakeSite());
+        }
+        for (int i = 0; i < (before == "300 files" ? 300 : 0); ++i)
+            QVERIFY(QFile(dir.filePath(QString("site/%1.js").arg(i))).open(QIODevice::WriteOnly));
+        for (int i = 0; i < Emulators && !before.isEmpty(); ++i)
+            QTRY_VERIFY_WITH_TIMEOUT(State(i).value("loads").toInt() > loads[i], FollowMs);
+        if (!before.isEmpty()) {
+            QTest::qWait(1000);
+            loads = Loads();
         }
         QFile file(dir.filePath("site/" + saved));
-        QVERIFY(file.open(QIODevice::Append));
-        file.write("/* saved */\n");
+        QVERIFY(file.open(QIODevice::Append) && file.write("/* saved */\n") > 0);
         file.close();
         for (int i = 0; i < Emulators; ++i)
             QTRY_COMPARE_WITH_TIMEOUT(State(i).value("loads").toInt(), loads[i] + 1, FollowMs);
@@ -482,14 +443,13 @@ private Q_SLOTS:
                      "','text':'" + QByteArray(GroupLimits::MaxTextLength + 1, 'x') + "'}",
                  "{'type':'scroll','fraction':1e400}",
                  "{'type':'hello','size':[99999999,1],'screen':[0,0,1,1]}",
-                 "{'type':'navigate','address':'"})
+                 "{'type':'navigate','address':'",
+                 "{'type':'scroll','fraction':0.25,'address':'" + shown + "'}"})
             liar.write(Frame(payload));
-        liar.write(Frame("{'type':'scroll','fraction':0.25,'address':'" + shown + "'}"));
         for (QLocalSocket *socket : {&garbage, &giant, &liar})
             QVERIFY(socket->waitForBytesWritten(5000));
-
-        QTRY_COMPARE_WITH_TIMEOUT(garbage.state(), QLocalSocket::UnconnectedState, FollowMs);
-        QTRY_COMPARE_WITH_TIMEOUT(giant.state(), QLocalSocket::UnconnectedState, FollowMs);
+        for (QLocalSocket *socket : {&garbage, &giant})
+            QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QLocalSocket::UnconnectedState, FollowMs);
         for (int i = 0; i < Emulators; ++i) {
             QTRY_VERIFY_WITH_TIMEOUT(Showing(i, "fraction", i < 3 ? 0.25 : 0.0), FollowMs);
             QCOMPARE(State(i).value("title").toString(), "ready");
@@ -504,10 +464,10 @@ private Q_SLOTS:
         emulators[0].kill();
         QVERIFY(emulators[0].waitForFinished(10000));
         // Clicked until followed: a click before the two are joined again is not passed on.
-        const QStringList click = At(2, 10, 10) + QStringList{"click", "1"};
         const auto followed = [this] { return State(1).value("title").toString() == "pressed"; };
         QDeadlineTimer deadline(FollowMs);
-        while (!(Xdotool(click) && QTest::qWaitFor(followed, 1000)) && !deadline.hasExpired()) {
+        while (!(Xdotool(2, {"view:10,10"}) && QTest::qWaitFor(followed, 1000)) &&
+               !deadline.hasExpired()) {
         }
         QVERIFY(followed());
         QCOMPARE(State(3).value("title").toString(), "ready");
@@ -515,12 +475,8 @@ private Q_SLOTS:
 
     void cleanupTestCase()
     {
-        for (QProcess &emulator : emulators) {
-            emulator.terminate();
-            if (!emulator.waitForFinished(10000))
-                emulator.kill();
-            emulator.waitForFinished(10000);
-        }
+        for (QProcess &emulator : emulators)
+            Stop(emulator);
     }
 };
 
