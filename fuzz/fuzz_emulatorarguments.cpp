@@ -144,8 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                   std::abs(c.latitude) <= 90 && std::abs(c.longitude) <= 180,
               "CPU slow-down and location are within their bounds");
     const QMargins &insets = request.safeArea;
-    for (int side : {insets.top(), insets.right(), insets.bottom(), insets.left()})
-        FuzzCheck(side >= 0 && side <= MaximumSafeArea, "the safe area is within its bounds");
+    for (int inset : {insets.top(), insets.right(), insets.bottom(), insets.left()})
+        FuzzCheck(inset >= 0 && inset <= MaximumSafeArea, "the safe area is within its bounds");
     FuzzCheck(UsableText(request.userAgent) && UsableText(request.profileName),
               "free text is neither blank nor holds control characters");
     FuzzCheck(request.helpRequested == (arguments.contains(Help) || arguments.contains(LongHelp)),
