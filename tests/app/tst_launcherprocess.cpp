@@ -149,18 +149,27 @@ private Q_SLOTS:
     void singleInstance_data()
     {
         QTest::addColumn<QString>("scenario");
+        QTest::addColumn<int>("signalNumber"); // how the primary is asked to end; 0: closed
         for (const char *scenario : {"sixteen at once", "primary killed", "primary stopped",
                                      "hostile peers", "long data path, no runtime directory"})
-            QTest::newRow(scenario) << QString(scenario);
+            QTest::newRow(scenario) << QString(scenario) << 0;
+        // Logout or shutdown, the terminal closed, Ctrl+C: the file is written as on a close.
+        QTest::newRow("SIGTERM") << "" << int(SIGTERM);
+        QTest::newRow("SIGHUP") << "" << int(SIGHUP);
+        QTest::newRow("SIGINT") << "" << int(SIGINT);
+        // Nobody is there to answer a box: stderr says so, and it ends.
+        QTest::newRow("SIGTERM, file cannot be written") << "unwritable" << int(SIGTERM);
     }
 
     // Whatever came before, one primary shows the window, the next start hands over to it
-    // and ends, and the first normal close creates the file.
+    // and ends, and the first normal close, or a signal to stop, writes the file.
     void singleInstance()
     {
         QFETCH(QString, scenario);
+        QFETCH(int, signalNumber);
         LauncherCopy launcher(true);
         QVERIFY(launcher.valid);
+        const QString folder = QFileInfo(launcher.ConfigPath()).path();
         QTemporaryDir shortTemp;
         if (scenario == "long data path, no runtime directory") {
             // Qt's own runtime directory and our usual private one are taken by another user.
@@ -173,6 +182,14 @@ private Q_SLOTS:
             launcher.dataHome = launcher.dataDir.path() + '/';
             launcher.dataHome += QString(100 - launcher.dataHome.size(), 'd');
             launcher.environment.insert("XDG_DATA_HOME", launcher.dataHome);
+        } else if (scenario == "unwritable") {
+            // The folder's parent is a file.
+            QVERIFY(QFile(QFileInfo(folder).path()).open(QIODevice::WriteOnly));
+        } else if (signalNumber) {
+            // In a form the launcher reads but never writes (CR LF line ends).
+            QVERIFY(QDir().mkpath(folder) &&
+                    WriteFile(launcher.ConfigPath(),
+                              "$VERSION=107\r\n[Profile]\r\n\"Kept\"\t\" -p\"\r\n"));
         }
         const bool sixteen = scenario == "sixteen at once";
         std::unique_ptr<QProcess> primary = sixteen ? nullptr : launcher.Start();
@@ -226,9 +243,19 @@ private Q_SLOTS:
         }
         QCOMPARE(FindWindows(LauncherWindowTitle), QStringList{window});
 
-        QVERIFY(CloseWindow(window));
+        if (signalNumber)
+            QCOMPARE(::kill(pid, signalNumber), 0);
+        else
+            QVERIFY(CloseWindow(window));
         QVERIFY(WaitForExit(*primary, 0));
-        QVERIFY(QFile::exists(launcher.ConfigPath()));
+        if (scenario == "unwritable") {
+            QVERIFY(QString::fromUtf8(primary->readAllStandardError())
+                        .contains("Unable to save the configuration file " + folder));
+            return;
+        }
+        const QByteArray content = ReadAll(launcher.ConfigPath());
+        QVERIFY(content.contains("\n[Profile]\n") && !content.contains('\r'));
+        QVERIFY(!signalNumber || content.contains("\n\"Kept\"\t\""));
     }
 
     void noConfiguration()
@@ -289,48 +316,6 @@ private Q_SLOTS:
                 ++kills;
         }
         QVERIFY(kills > 0);
-    }
-
-    void sessionEnd_data()
-    {
-        QTest::addColumn<int>("signalNumber");
-        QTest::addColumn<bool>("writable");
-        QTest::newRow("SIGTERM, logout or shutdown") << SIGTERM << true;
-        QTest::newRow("SIGHUP, terminal closed") << SIGHUP << true;
-        QTest::newRow("SIGINT, Ctrl+C") << SIGINT << true;
-        QTest::newRow("SIGTERM, file cannot be written") << SIGTERM << false;
-    }
-
-    // Asked to stop, the launcher closes its window as a normal close does, so the file is
-    // written: it comes back in the writer's form (LF line ends) rather than as it was. When
-    // it cannot be written, nobody is there to answer a box: stderr says so, and it ends.
-    void sessionEnd()
-    {
-        QFETCH(int, signalNumber);
-        QFETCH(bool, writable);
-        LauncherCopy launcher(true);
-        QVERIFY(launcher.valid);
-        const QString folder = QFileInfo(launcher.ConfigPath()).path();
-        if (writable) {
-            QVERIFY(QDir().mkpath(folder) &&
-                    WriteFile(launcher.ConfigPath(),
-                              "$VERSION=107\r\n[Profile]\r\n\"Kept\"\t\" -p\"\r\n"));
-        } else {
-            // The folder's parent is a file.
-            QVERIFY(QFile(QFileInfo(folder).path()).open(QIODevice::WriteOnly));
-        }
-        std::unique_ptr<QProcess> process = launcher.Start();
-        QVERIFY(!WaitForWindow(*process).isEmpty());
-        QCOMPARE(::kill(static_cast<pid_t>(process->processId()), signalNumber), 0);
-        QVERIFY(WaitForExit(*process, 0));
-        if (!writable) {
-            const QString message =
-                "Unable to save the configuration file " + launcher.ConfigPath();
-            QVERIFY(QString::fromUtf8(process->readAllStandardError()).contains(message));
-            return;
-        }
-        const QByteArray content = ReadAll(launcher.ConfigPath());
-        QVERIFY(content.contains("\n\"Kept\"\t\"") && !content.contains('\r'));
     }
 
     void launchOpensEmulator()

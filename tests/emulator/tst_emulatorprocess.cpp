@@ -11,15 +11,6 @@
 
 namespace {
 
-const QString ChromeAndroid =
-    QStringLiteral("Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
-                   "Chrome/131.0.0.0 Mobile Safari/537.36");
-const QString FirefoxAndroid =
-    QStringLiteral("Mozilla/5.0 (Android 14; Mobile; rv:132.0) Gecko/132.0 Firefox/132.0");
-const QString SafariIPhone = QStringLiteral(
-    "Mozilla/5.0 (iPhone; CPU iPhone OS 18_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
-    "Gecko) Version/18.1 Mobile/15E148 Safari/604.1");
-
 // The test's X server.
 const QSize Screen(1280, 1024);
 
@@ -96,79 +87,84 @@ private Q_SLOTS:
         // The emulator's options and page; -screenshot is given its file here.
         QTest::addColumn<QString>("options");
         QTest::addColumn<QString>("expected"); // what the page must measure: JSON, ' for "
-        const QString phone =
-            "-windowsize 1080x2400 -ppi 420 -input touch -user-agent \"" + ChromeAndroid + "\" ";
-        const QString chromeOnAndroid =
-            "'platform':'Linux armv8l','vendor':'Google Inc.','userAgent':'" + ChromeAndroid +
-            "','touchEvents':true,'maxTouchPoints':5,'pointer':'coarse','hover':'none'";
-        const QString modern = "'features':{'has':true,'containerQueries':true,'nesting':true,"
-                               "'popover':true,'dynamicViewportUnits':true,'oklch':true,"
-                               "'colorMix':true,'anchorPositioning':true},'engine':'Chromium'";
-        QTest::newRow("phone")
-            << phone + "-screenshot device.html"
-            << "{'innerWidth':412,'devicePixelRatio':2.625,'screenWidth':412,'screenHeight':915,"
-               "'orientation':'portrait-primary','orientationQuery':'portrait',"
-               "'userAgentData':{'mobile':true,'platform':'Android','model':'K'}," +
-                   chromeOnAndroid + "," + modern +
-                   ",'onLine':true,'geolocation':'denied','safeArea':{'top':0,'left':0}}";
-        QTest::newRow("phone, landscape, page without a viewport")
-            << phone + "-orientation landscape -screenshot noviewport.html"
-            << "{'innerWidth':980,'clientWidth':980,'visualViewportScale':0.9337,"
-               "'screenWidth':915,'screenHeight':412,'orientation':'landscape-primary',"
-               "'orientationQuery':'landscape','devicePixelRatio':2.625," +
-                   chromeOnAndroid + "}";
-        // What the page is told beyond the device, as it sees it; the notch turns with the
-        // phone, its top edge going to the left.
-        QTest::newRow("phone, dark, offline, located, notch")
-            << phone + "-color-scheme dark -reduced-motion -network offline -cpu-slowdown 4 "
-                       "-geolocation -33.8568,151.2153 -safe-area 47,0,34,0 device.html"
-            << "{'colorScheme':'dark','reducedMotion':true,'onLine':false,"
-               "'geolocation':{'latitude':-33.8568,'longitude':151.2153},"
-               "'safeArea':{'top':47,'right':0,'bottom':34,'left':0},"
-               "'emulated':{'network':'offline','cpuSlowdown':4,'safeArea':'47,0,34,0'}}";
-        QTest::newRow("phone, light, slow 3G, turned notch")
-            << phone + "-color-scheme light -network slow-3g -safe-area 47,0,34,0 -orientation "
-                       "landscape device.html"
-            << "{'colorScheme':'light','reducedMotion':false,'onLine':true,"
-               "'connection':{'effectiveType':'2g'},'geolocation':'denied',"
-               "'safeArea':{'top':0,'right':34,'bottom':0,'left':47},'screenWidth':915}";
-        QTest::newRow("phone, responsive page") << phone + "responsive.html"
-                                                << "{'documentTitle':'collapsed'}";
-        // Its dialogs are answered as OK would, and the run still ends with its file.
-        QTest::newRow("phone, page with dialogs") << phone + "dialogs.html"
-                                                  << "{'documentTitle':'answered true,given'}";
-        QTest::newRow("Safari, zoomed")
-            << "-windowsize 1170x2532 -ppi 460 -input touch -zoom 50 -screenshot -user-agent \"" +
-                   SafariIPhone + "\" device.html"
-            << "{'innerWidth':407,'devicePixelRatio':2.875,'screenHeight':881,'displayZoom':0.5,"
-               "'platform':'iPhone','vendor':'Apple Computer, Inc.','userAgentData':null,"
-               "'pointer':'coarse','maxTouchPoints':5}";
-        QTest::newRow("Firefox on Android")
-            << "-windowsize 1080x2400 -ppi 420 -input touch -user-agent \"" + FirefoxAndroid +
-                   "\" device.html"
-            << "{'innerWidth':412,'platform':'Linux armv8l','vendor':'','userAgentData':null,"
-               "'userAgent':'" +
-                   FirefoxAndroid + "'}";
-        QTest::newRow("keys")
-            << "-windowsize 240x320 -ppi 120 -input keys device.html"
-            << "{'innerWidth':320,'devicePixelRatio':0.75,'screenHeight':427,"
-               "'pointer':'none','hover':'none','maxTouchPoints':0,'touchEvents':false}";
-        QTest::newRow("mouse, wider than the screen, responsive page")
-            << "-windowsize 1920x1200 -input mouse responsive.html"
-            << "{'innerWidth':1920,'devicePixelRatio':1,'orientation':'landscape-primary',"
-               "'pointer':'fine','hover':'hover','maxTouchPoints':0,'touchEvents':false,"
-               "'documentTitle':'expanded'}";
-        // Every profile of the shipped catalogue, launched as the launcher does.
         QList<ConfigSection> sections;
         QList<LaunchProfile> profiles;
         if (ReadConfigData(ReadAll(VELMORA_CATALOGUE), sections, profiles) <= 0)
             QFAIL("the catalogue cannot be read");
+        // The option that gives the catalogue's user agent of this name.
+        const auto agent = [&agents = sections[UserAgentSection]](const char *name) -> QString {
+            return agents.entries.value(agents.EntryNames().indexOf(name)).value + ' ';
+        };
+        const QString phone =
+            "-windowsize 1080x2400 -ppi 420 -input touch" + agent("Chrome for Android, phone");
+        const QString chromeOnAndroid = "'platform':'Linux armv8l','vendor':'Google Inc.',"
+                                        "'touchEvents':true,'maxTouchPoints':5,'hover':'none'";
+        const QString modern = "'features':{'has':true,'containerQueries':true,'nesting':true,"
+                               "'popover':true,'dynamicViewportUnits':true,'oklch':true,"
+                               "'colorMix':true,'anchorPositioning':true},'engine':'Chromium'";
+        const auto row = [](const char *name, const QString &options, const QString &expected) {
+            QTest::newRow(name) << options << expected;
+        };
+        row("phone", phone + "-screenshot device.html",
+            "{'innerWidth':412,'devicePixelRatio':2.625,'screenWidth':412,'screenHeight':915,"
+            "'orientation':'portrait-primary','orientationQuery':'portrait',"
+            "'userAgentData':{'mobile':true,'platform':'Android','model':'K','architecture':'',"
+            "'platformVersion':'10.0.0','uaFullVersion':'131.0.0.0','brands':[{'brand':'Google "
+            "Chrome','version':'131'},{'brand':'Chromium','version':'131'},{'brand':'Not_A "
+            "Brand','version':'24'}],'fullVersionList':[{'brand':'Google Chrome','version':"
+            "'131.0.0.0'},{'brand':'Chromium','version':'131.0.0.0'},{'brand':'Not_A Brand',"
+            "'version':'24.0.0.0'}]}," +
+                chromeOnAndroid + "," + modern +
+                ",'onLine':true,'geolocation':'denied','safeArea':{'top':0,'left':0}}");
+        row("phone, landscape, page without a viewport",
+            phone + "-orientation landscape -screenshot noviewport.html",
+            "{'innerWidth':980,'clientWidth':980,'visualViewportScale':0.9337,"
+            "'screenWidth':915,'screenHeight':412,'orientation':'landscape-primary',"
+            "'orientationQuery':'landscape','devicePixelRatio':2.625," +
+                chromeOnAndroid + "}");
+        // What the page is told beyond the device, as it sees it; the notch turns with the
+        // phone, its top edge going to the left.
+        row("phone, dark, offline, located, notch",
+            phone + "-color-scheme dark -reduced-motion -network offline -cpu-slowdown 4 "
+                    "-geolocation -33.8568,151.2153 -safe-area 47,0,34,0 device.html",
+            "{'colorScheme':'dark','reducedMotion':true,'onLine':false,"
+            "'geolocation':{'latitude':-33.8568,'longitude':151.2153},"
+            "'safeArea':{'top':47,'right':0,'bottom':34,'left':0},"
+            "'emulated':{'network':'offline','cpuSlowdown':4,'safeArea':'47,0,34,0'}}");
+        row("phone, light, slow 3G, turned notch",
+            phone + "-color-scheme light -network slow-3g -safe-area 47,0,34,0 -orientation "
+                    "landscape device.html",
+            "{'colorScheme':'light','reducedMotion':false,'onLine':true,"
+            "'connection':{'effectiveType':'2g'},'geolocation':'denied',"
+            "'safeArea':{'top':0,'right':34,'bottom':0,'left':47},'screenWidth':915}");
+        row("phone, responsive page", phone + "responsive.html", "{'documentTitle':'collapsed'}");
+        // Its dialogs are answered as OK would, and the run still ends with its file.
+        row("phone, page with dialogs", phone + "dialogs.html",
+            "{'documentTitle':'answered true,given'}");
+        row("Safari, zoomed",
+            "-windowsize 1170x2532 -ppi 460 -input touch -zoom 50" + agent("Safari on iPhone") +
+                "-screenshot device.html",
+            "{'innerWidth':407,'devicePixelRatio':2.875,'screenHeight':881,'displayZoom':0.5,"
+            "'platform':'iPhone','vendor':'Apple Computer, Inc.','userAgentData':null,"
+            "'maxTouchPoints':5}");
+        row("Firefox on Android",
+            "-windowsize 1080x2400 -ppi 420 -input touch" + agent("Firefox for Android, phone") +
+                "device.html",
+            "{'innerWidth':412,'platform':'Linux armv8l','vendor':'','userAgentData':null}");
+        row("keys", "-windowsize 240x320 -ppi 120 -input keys device.html",
+            "{'innerWidth':320,'devicePixelRatio':0.75,'screenHeight':427,"
+            "'hover':'none','maxTouchPoints':0,'touchEvents':false}");
+        row("mouse, wider than the screen, responsive page",
+            "-windowsize 1920x1200 -input mouse responsive.html",
+            "{'innerWidth':1920,'devicePixelRatio':1,'orientation':'landscape-primary',"
+            "'hover':'hover','maxTouchPoints':0,'touchEvents':false,"
+            "'documentTitle':'expanded'}");
+        // Every profile of the shipped catalogue, launched as the launcher does.
         for (const LaunchProfile &profile : std::as_const(profiles)) {
             QString options;
             for (int s = ResolutionSection; s <= UserAgentSection; ++s)
                 options += sections[s].entries.value(profile.selections.value(s - 1)).value;
-            QTest::newRow(qPrintable(profile.name)) << options + " device.html"
-                                                    << "{'loaded':true}";
+            row(qPrintable(profile.name), options + " device.html", "{'loaded':true}");
         }
     }
 
@@ -324,12 +320,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("profile");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << "Phone"
-                               << "Phone-1082x2402-20260102-030405.png";
-        QTest::newRow("none") << ""
-                              << "private-1082x2402-20260102-030405.png";
-        QTest::newRow("unsafe") << "../a/b:c*?\x01 . "
-                                << "_a_b_c___-1082x2402-20260102-030405.png";
+        for (const auto &[profile, name] :
+             {std::pair("Phone", "Phone"), {"", "private"}, {"../a/b:c*?\x01 . ", "_a_b_c___"}})
+            QTest::newRow(profile)
+                << QString(profile) << name + QString("-1082x2402-20260102-030405.png");
     }
 
     void screenshotFileName()

@@ -224,23 +224,13 @@ private Q_SLOTS:
         const QString touchOff = "Emulation.setTouchEmulationEnabled {'enabled':false}";
         const QString mouseOff = "Emulation.setEmitTouchEventsForMouse {'enabled':false}";
         const QString chrome = Shipped("Chrome for Android, phone");
-        // The full versions beside the majors; without them a page would read the engine's own
-        // through getHighEntropyValues().
         QTest::newRow("touch, Chromium user agent")
             << "-windowsize 1080x2400 -ppi 420 -input touch -user-agent \"" + chrome + '"' << 0.5
             << QStringList{
                    metrics("412", "915", "2.625", "0.5", "0", "portraitPrimary"),
                    "Emulation.setTouchEmulationEnabled {'enabled':true,'maxTouchPoints':5}",
                    "Emulation.setEmitTouchEventsForMouse {'configuration':'mobile','enabled':true}",
-                   "Emulation.setUserAgentOverride {'platform':'Linux armv8l','userAgent':'" +
-                       chrome +
-                       "','userAgentMetadata':{'architecture':'','brands':[{'brand':'Google "
-                       "Chrome','version':'131'},{'brand':'Chromium','version':'131'},{'brand':"
-                       "'Not_A Brand','version':'24'}],'fullVersion':'131.0.0.0',"
-                       "'fullVersionList':[{'brand':'Google Chrome','version':'131.0.0.0'},"
-                       "{'brand':'Chromium','version':'131.0.0.0'},{'brand':'Not_A Brand',"
-                       "'version':'24.0.0.0'}],'mobile':true,'model':'K','platform':'Android',"
-                       "'platformVersion':'10.0.0'}}"};
+                   "Emulation.setUserAgentOverride platform,userAgent,userAgentMetadata"};
         // Touch is switched off explicitly; a browser without userAgentData gets no metadata.
         const QString safari = Shipped("Safari on iPhone");
         QTest::newRow("keys, landscape, Safari")
@@ -248,9 +238,7 @@ private Q_SLOTS:
                    '"'
             << 1.0
             << QStringList{metrics("320", "240", "1", "1", "90", "landscapePrimary"), touchOff,
-                           mouseOff,
-                           "Emulation.setUserAgentOverride {'platform':'iPhone','userAgent':'" +
-                               safari + "'}"};
+                           mouseOff, "Emulation.setUserAgentOverride platform,userAgent"};
         // The engine's own user agent stays.
         QTest::newRow("mouse, no user agent")
             << "-windowsize 480x800 -input mouse" << 2.0
@@ -258,8 +246,9 @@ private Q_SLOTS:
                            mouseOff};
     }
 
-    // What the engine is sent. A misspelt method or field is silently ignored there, so all
-    // of it is checked here, with the values a page sees.
+    // What the engine is sent. A misspelt method or field is silently ignored there, so all of
+    // it is checked here; the agent's values are judged from inside the page, where a misspelt
+    // field of its metadata would show the engine's own.
     void commands()
     {
         QFETCH(QString, commandLine);
@@ -270,8 +259,10 @@ private Q_SLOTS:
         for (const EmulationCommand &command : EmulationCommands(
                  Device::FromRequest(request), DeriveUserAgentDetails(request.userAgent), scale))
             seen << command.method + ' ' +
-                        QJsonDocument(command.params)
-                            .toJson(QJsonDocument::Compact)
+                        (command.method.endsWith("UserAgentOverride")
+                             ? command.params.keys().join(',')
+                             : QString(
+                                   QJsonDocument(command.params).toJson(QJsonDocument::Compact)))
                             .replace('"', '\'');
         QTEST(seen, "commands");
     }
@@ -281,16 +272,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("none") << ""
-                              << "Velmora Mobile Emulator (private)";
-        QTest::newRow("the start page") << "Velmora Mobile Emulator"
-                                        << "Velmora Mobile Emulator (private)";
+        const QString product = " - Velmora Mobile Emulator (private)";
+        QTest::newRow("none") << "" << product.mid(3);
+        QTest::newRow("the start page") << "Velmora Mobile Emulator" << product.mid(3);
         // A page's title cannot hide or reorder the rest, nor spread over lines.
-        QTest::newRow("lines, controls, bidi") << QString::fromUtf8(" A\n\tB\x07 \u202EC ")
-                                               << "A B C - Velmora Mobile Emulator (private)";
+        QTest::newRow("lines, controls, bidi")
+            << QString::fromUtf8(" A\n\tB\x07 \u202EC ") << "A B C" + product;
         QTest::newRow("long, cut whole") << QString(78, u'x') + QString::fromUtf8("\U0001F600yz")
-                                         << QString(78, u'x') + QString::fromUtf8("\u2026") +
-                                                " - Velmora Mobile Emulator (private)";
+                                         << QString(78, u'x') + QChar(0x2026) + product;
     }
 
     void windowTitle()

@@ -69,11 +69,8 @@ private Q_SLOTS:
               "{'type':'screenshots','stamp':'20261399-000000'}",
               "{'type':'screenshots','stamp':'"
               "\\u0661\\u0662\\u0660\\u0660\\u0660\\u0660\\u0660\\u0660-000000'}",
-              "{'type':'click','path':'body; alert(1)'}", "{'type':'click','path':'a[href^=x]'}",
-              "{'type':'click','path':'#id'}", "{'type':'click','path':'html >  body'}",
-              "{'type':'click','path':'a:nth-of-type(0)'}", "{'type':'click','path':'A'}",
-              "{'type':'click','path':''}", "{'type':'window','frame':[0,0,-5,10]}",
-              "{'type':'window','frame':[0,0,1.5,10]}", "{'type':'window','frame':[0,0,10]}",
+              "{'type':'window','frame':[0,0,-5,10]}", "{'type':'window','frame':[0,0,1.5,10]}",
+              "{'type':'window','frame':[0,0,10]}",
               "{'type':'hello','size':[1e9,600],'screen':[0,0,1280,1024]}",
               "{'type':'welcome','position':[1]}", "{'type':'welcome','choice':17}",
               "{'type':'welcome','choice':-1}", "{'type':'welcome','choice':0.5}",
@@ -81,6 +78,10 @@ private Q_SLOTS:
               "{'type':'hello','size':[3,6],'screen':[0,0,9,9],'smaller':[2,4]}",
               "{'type':'shutdown'}", "['navigate']", "{'type':'reload'", ""})
             row(payload, "");
+        // A path is tags, " > " and :nth-of-type(n) from html down, and nothing else.
+        for (const char *path :
+             {"body; alert(1)", "a[href^=x]", "#id", "html >  body", "a:nth-of-type(0)", "A", ""})
+            row("{'type':'click','address':'https://a.b/','path':'" + QByteArray(path) + "'}", "");
         const QByteArray longAddress = QByteArray(GroupLimits::MaxAddressLength, 'x');
         row("{'type':'navigate','address':'https://a.b/" + longAddress + "'}", "", "long address");
         const QStringList many(GroupLimits::MaxSmallerSizes + 1, "[1,1]");
@@ -155,51 +156,37 @@ private Q_SLOTS:
         QCOMPARE(PlaceWindow(existing, sizes, screen, 10).position, placed.position);
     }
 
-    // A third window finds no room: the owner's and the other member's windows zoom out
-    // with it, and all three share the screen.
-    void reshare()
-    {
-        QTemporaryDir dir;
-        const LocalChannel::Place place(dir.path(), QStringLiteral("group"));
-        const QRect screen(0, 0, 900, 800);
-        const QList<QSize> sizes{{400, 700}, {200, 350}};
-        EmulatorGroup owner(place), member(place), newcomer(place);
-        QSignalSpy ownerMoved(&owner, &EmulatorGroup::arranged);
-        QSignalSpy memberMoved(&member, &EmulatorGroup::arranged);
-        QCOMPARE(owner.Join(sizes, screen).position, QPoint(0, 0));
-        const int gap = EmulatorGroup::WindowGap;
-        QCOMPARE(member.Join(sizes, screen).position, QPoint(400 + gap, 0));
-        const GroupMessage welcome = newcomer.Join(sizes, screen);
-        QCOMPARE(welcome.position, QPoint(2 * (200 + gap), 0));
-        QCOMPARE(welcome.choice, 1);
-        QTRY_COMPARE(memberMoved.size(), 1);
-        QCOMPARE(memberMoved.at(0).at(0).value<GroupMessage>().position, QPoint(200 + gap, 0));
-        QCOMPARE(memberMoved.at(0).at(0).value<GroupMessage>().choice, 1);
-        QCOMPARE(ownerMoved.size(), 1);
-        QCOMPARE(ownerMoved.at(0).at(0).value<GroupMessage>().position, QPoint(0, 0));
-    }
-
-    // Windows starting one after another get places of their own and the group's address;
-    // what one member says reaches all the others, never itself; when the owner goes, the
+    // Windows starting one after another get places of their own and the group's address; the
+    // third finds no room, and the owner's and the other member's windows zoom out with it.
+    // What one member says reaches all the others, never itself; when the owner goes, the
     // others carry on.
     void channel()
     {
         QTemporaryDir dir;
         const LocalChannel::Place place(dir.path(), QStringLiteral("group"));
-        const QRect screen(0, 0, 1000, 800);
-        const QSize size(300, 200);
+        const QRect screen(0, 0, 900, 800);
+        const QList<QSize> sizes{{400, 700}, {200, 350}}; // at the zoom asked for, zoomed out
+        const int gap = EmulatorGroup::WindowGap;
+        const QPoint joined[] = {{0, 0}, {400 + gap, 0}, {2 * (200 + gap), 0}};
         const QUrl address(QStringLiteral("https://example.org/"));
         std::unique_ptr<EmulatorGroup> members[3];
-        std::unique_ptr<QSignalSpy> spies[3];
+        std::unique_ptr<QSignalSpy> spies[3], moved[3];
         for (int i = 0; i < 3; ++i) {
             members[i] = std::make_unique<EmulatorGroup>(place);
-            const GroupMessage welcome = members[i]->Join({size}, screen);
-            QCOMPARE(welcome.position, QPoint(i * (300 + EmulatorGroup::WindowGap), 0));
+            moved[i] = std::make_unique<QSignalSpy>(members[i].get(), &EmulatorGroup::arranged);
+            const GroupMessage welcome = members[i]->Join(sizes, screen);
+            QCOMPARE(welcome.position, joined[i]);
+            QCOMPARE(welcome.choice, i / 2);
             QCOMPARE(welcome.address, i == 0 ? QUrl() : address);
             if (i == 0)
                 members[0]->Publish(GroupMessage::Navigation(GroupMessage::Address, address));
             spies[i] = std::make_unique<QSignalSpy>(members[i].get(), &EmulatorGroup::received);
         }
+        QTRY_COMPARE(moved[1]->size(), 1);
+        QCOMPARE(moved[1]->at(0).at(0).value<GroupMessage>().position, QPoint(200 + gap, 0));
+        QCOMPARE(moved[1]->at(0).at(0).value<GroupMessage>().choice, 1);
+        QCOMPARE(moved[0]->size(), 1);
+        QCOMPARE(moved[0]->at(0).at(0).value<GroupMessage>().position, QPoint(0, 0));
         QVERIFY(members[0]->IsOwner());
 
         members[1]->Publish(GroupMessage::ScrollTo(0.5, address));

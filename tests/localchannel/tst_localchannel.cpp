@@ -101,11 +101,11 @@ private Q_SLOTS:
         QTest::addColumn<QByteArrayList>("delivered");
 
         // A peer that is dropped gets no answer at all.
-        QTest::newRow("silence") << QByteArray() << QByteArrayList{};
-        QTest::newRow("half a frame, then silence")
-            << EncodeFrame("abc").left(5) << QByteArrayList{};
-        QTest::newRow("oversize") << EncodeFrame("123456789") << QByteArrayList{};
-        QTest::newRow("an acknowledgement") << QByteArray("\x06") << QByteArrayList{};
+        const QByteArrayList none;
+        QTest::newRow("silence") << QByteArray() << none;
+        QTest::newRow("half a frame, then silence") << EncodeFrame("abc").left(5) << none;
+        QTest::newRow("oversize") << EncodeFrame("123456789") << none;
+        QTest::newRow("an acknowledgement") << QByteArray("\x06") << none;
         QTest::newRow("two frames in one write")
             << EncodeFrame("a") + EncodeFrame("bc") << QByteArrayList{"a", "bc"};
     }

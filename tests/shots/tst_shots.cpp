@@ -1,4 +1,3 @@
-#include "arguments.h"
 #include "configreader.h"
 #include "shotsoptions.h"
 #include "shotsplan.h"
@@ -79,7 +78,7 @@ private Q_SLOTS:
         QTEST(ScreenshotFileNames(profiles), "files");
     }
 
-    // From the catalogue's profiles to the emulator's arguments and the contact sheet.
+    // Which of the catalogue's profiles run, and the contact sheet of their pictures.
     void profilesAndSheet()
     {
         QList<ConfigSection> sections;
@@ -100,12 +99,6 @@ private Q_SLOTS:
         QCOMPARE(ProfileNames(some.chosen), QStringList({"<b>&'x", "My phone"}));
         QCOMPARE(some.chosen.last().selections.first(), 1);
         QCOMPARE(some.unknown, QStringList({"Tablet", "my phone"}));
-
-        // As Launch gives them: an entry outside its section adds nothing, the name is one
-        // argument, quotes group the free text.
-        QCOMPARE(LaunchArguments(sections, profiles[0]),
-                 QStringList({"-windowsize", "720x1280", "-user-agent", "A b", "-profile-name",
-                              "My phone", "-zoom", "50", "-url", "a b"}));
 
         const QString sheet =
             ContactSheet("https://x/?a=1&b=\"2\"",

@@ -11,31 +11,13 @@ namespace {
 
 const QString LauncherPath = QStringLiteral(VELMORA_BIN_DIR "/velmora-launcher.exe");
 
-struct WindowSearch
-{
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK TakeIfMainWindow(HWND window, LPARAM searchAddress)
-{
-    auto *search = reinterpret_cast<WindowSearch *>(searchAddress);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    wchar_t title[64] = {};
-    GetWindowTextW(window, title, 64);
-    if (processId != search->processId || !IsWindowVisible(window) ||
-        QString::fromWCharArray(title) != QLatin1String("Velmora Mobile Emulator"))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
+// The launcher's window, once the process shows it.
 HWND MainWindowOf(const QProcess &process)
 {
-    WindowSearch search{static_cast<DWORD>(process.processId()), nullptr};
-    EnumWindows(TakeIfMainWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND window = FindWindowW(nullptr, L"Velmora Mobile Emulator");
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    return window && owner == process.processId() && IsWindowVisible(window) ? window : nullptr;
 }
 
 } // namespace
