@@ -249,8 +249,9 @@ private Q_SLOTS:
             QVERIFY(CloseWindow(window));
         QVERIFY(WaitForExit(*primary, 0));
         if (scenario == "unwritable") {
-            QVERIFY(QString::fromUtf8(primary->readAllStandardError())
-                        .contains("Unable to save the configuration file " + folder));
+            QVERIFY(
+                QString::fromUtf8(primary->readAllStandardError())
+                    .contains("Unable to save the configuration file " + launcher.ConfigPath()));
             return;
         }
         const QByteArray content = ReadAll(launcher.ConfigPath());

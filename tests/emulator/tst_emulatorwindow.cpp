@@ -41,15 +41,18 @@ QAction *Action(const QWidget &window, const QString &text)
 // Presses the message bar's button named `text` once the bar shows it.
 bool Answer(const QWidget &window, const QString &text)
 {
-    const auto *bar = window.findChild<MessageBar *>();
-    const auto button = [&] {
-        for (QPushButton *shown : bar->findChildren<QPushButton *>())
-            if (bar->isVisible() && shown->text() == text)
-                return shown;
-        return static_cast<QPushButton *>(nullptr);
-    };
-    const bool found = QTest::qWaitFor([&] { return button() != nullptr; }, 20000);
-    return found && (button()->click(), true);
+    return QTest::qWaitFor(
+        [&] {
+            const auto *bar = window.findChild<MessageBar *>();
+            for (QPushButton *button : bar->findChildren<QPushButton *>()) {
+                if (bar->isVisible() && button->text() == text) {
+                    button->click();
+                    return true;
+                }
+            }
+            return false;
+        },
+        20000);
 }
 
 // Runs xdotool with these arguments, `at` first moving the pointer there.
